@@ -1,0 +1,34 @@
+// Module entry: process-wide counts, the resource module, and the two exports.
+#pragma once
+
+#include <atomic>
+
+#include "platform/abi.h"
+#include "platform/os.h"
+
+namespace frame {
+
+// File name of the companion resource module, looked up in the "3" subfolder
+// of the printer driver directory.
+inline constexpr char kResourceModuleName[] = "KLMV47Ar.dll";
+
+struct ModuleState {
+  std::atomic<std::int32_t> objectCount{0};
+  std::atomic<std::int32_t> lockCount{0};
+  os::ModuleHandle resourceModule = nullptr;
+  bool resourceModuleLoaded = false;  // true when FreeLibrary is owed at detach
+};
+
+ModuleState& Module();
+
+// Process attach: loads the resource module (or falls back to this module).
+void OnProcessAttach();
+// Process detach: releases a loaded resource module and clears the handle.
+void OnProcessDetach();
+
+}  // namespace frame
+
+extern "C" {
+winabi::HRESULT DllGetClassObject(const winabi::GUID* rclsid, const winabi::GUID* riid, void** ppv);
+winabi::HRESULT DllCanUnloadNow();
+}

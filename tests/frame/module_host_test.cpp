@@ -1,0 +1,106 @@
+// Process attach and PDEV set-up against the host world: where the resource
+// module is looked for, the fallback, palettes and GDI+.
+#include <gtest/gtest.h>
+
+#include "frame/module.h"
+#include "frame/render_plugin.h"
+#include "capture/pdev_state.h"
+#include "platform/host/world.h"
+#include "platform/os.h"
+
+namespace {
+
+struct HostFixture : ::testing::Test {
+  void SetUp() override {
+    host::ResetWorld();
+    frame::OnProcessDetach();
+  }
+  void TearDown() override {
+    frame::OnProcessDetach();
+    host::ResetWorld();
+  }
+};
+
+TEST_F(HostFixture, ResourceModuleComesFromSubfolderThree) {
+  host::TheWorld().loadableLibraries = {"/spool/drivers/x64/3/KLMV47Ar.dll"};
+  frame::OnProcessAttach();
+  ASSERT_EQ(host::TheWorld().loadedLibraries.size(), 1u);
+  EXPECT_NE(frame::Module().resourceModule, nullptr);
+  EXPECT_NE(frame::Module().resourceModule, os::ThisModule());
+  // A second attach keeps the handle it has.
+  frame::OnProcessAttach();
+  EXPECT_EQ(host::TheWorld().loadedLibraries.size(), 1u);
+  frame::OnProcessDetach();
+  EXPECT_EQ(host::TheWorld().freedLibraries, 1);
+  EXPECT_EQ(frame::Module().resourceModule, nullptr);
+}
+
+TEST_F(HostFixture, MissingResourceModuleFallsBackToThePlugin) {
+  frame::OnProcessAttach();
+  EXPECT_EQ(frame::Module().resourceModule, os::ThisModule());
+  frame::OnProcessDetach();
+  EXPECT_EQ(host::TheWorld().freedLibraries, 0);  // nothing was loaded, nothing freed
+}
+
+TEST_F(HostFixture, OverlongDriverDirectoryStaysInsideTheBuffer) {
+  host::TheWorld().driverDirectory = std::string(250, 'd');
+  frame::OnProcessAttach();
+  EXPECT_EQ(frame::Module().resourceModule, os::ThisModule());
+}
+
+winabi::IPrintOemUni2* NewPlugin() {
+  void* out = nullptr;
+  DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, &out);
+  auto* factory = static_cast<winabi::IClassFactory*>(out);
+  factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out);
+  factory->Release();
+  return static_cast<winabi::IPrintOemUni2*>(out);
+}
+
+TEST_F(HostFixture, TrueColourPdevGetsItsOwnPaletteAndTheLastGdiplusToken) {
+  winabi::IPrintOemUni2* plugin = NewPlugin();
+  ASSERT_NE(plugin, nullptr);
+  winabi::GDIINFO gdi{};
+  gdi.cBitsPixel = 24;
+  winabi::DEVINFO devInfo{};
+  winabi::DEVOBJ first{};
+  winabi::DEVOBJ second{};
+  ASSERT_EQ(plugin->EnablePDEV(&first, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
+                               &first.pdevOEM),
+            winabi::S_OK);
+  EXPECT_EQ(host::TheWorld().palettesCreated, 1);
+  EXPECT_NE(devInfo.hpalDefault, nullptr);
+  EXPECT_EQ(static_cast<capture::PdevState*>(first.pdevOEM)->paletteHandle, devInfo.hpalDefault);
+  const std::uintptr_t firstToken = host::TheWorld().lastGdiplusToken;
+
+  // Two PDEVs: the later token wins and the first DisablePDEV uses it.
+  ASSERT_EQ(plugin->EnablePDEV(&second, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
+                               &second.pdevOEM),
+            winabi::S_OK);
+  const std::uintptr_t secondToken = host::TheWorld().lastGdiplusToken;
+  EXPECT_NE(firstToken, secondToken);
+  EXPECT_EQ(plugin->DisablePDEV(&first), winabi::S_OK);
+  EXPECT_EQ(host::TheWorld().lastShutdownToken, secondToken);
+  EXPECT_EQ(plugin->DisablePDEV(&second), winabi::S_OK);
+  EXPECT_EQ(host::TheWorld().gdiplusShutdowns, 2);
+  EXPECT_EQ(plugin->Release(), 0u);
+}
+
+TEST_F(HostFixture, FailedPaletteLeavesTheDefaultNull) {
+  host::TheWorld().paletteCreationFails = true;
+  winabi::IPrintOemUni2* plugin = NewPlugin();
+  winabi::GDIINFO gdi{};
+  gdi.cBitsPixel = 24;
+  winabi::DEVINFO devInfo{};
+  int stale = 0;
+  devInfo.hpalDefault = &stale;
+  winabi::DEVOBJ devobj{};
+  ASSERT_EQ(plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
+                               &devobj.pdevOEM),
+            winabi::S_OK);
+  EXPECT_EQ(devInfo.hpalDefault, nullptr);
+  EXPECT_EQ(plugin->DisablePDEV(&devobj), winabi::S_OK);
+  EXPECT_EQ(plugin->Release(), 0u);
+}
+
+}  // namespace
