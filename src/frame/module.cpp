@@ -1,6 +1,8 @@
 // Module entry points of the in-process COM server.
 #include "frame/module.h"
 
+#include "frame/exports.h"
+
 #include <cstring>
 #include <new>
 

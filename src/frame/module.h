@@ -27,8 +27,3 @@ void OnProcessAttach();
 void OnProcessDetach();
 
 }  // namespace frame
-
-extern "C" {
-winabi::HRESULT DllGetClassObject(const winabi::GUID* rclsid, const winabi::GUID* riid, void** ppv);
-winabi::HRESULT DllCanUnloadNow();
-}

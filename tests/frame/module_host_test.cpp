@@ -2,6 +2,7 @@
 // module is looked for, the fallback, palettes and GDI+.
 #include <gtest/gtest.h>
 
+#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/render_plugin.h"
 #include "capture/pdev_state.h"

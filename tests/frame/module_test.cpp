@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "frame/class_factory.h"
+#include "frame/exports.h"
 #include "frame/module.h"
 
 namespace {

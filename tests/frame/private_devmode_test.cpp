@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/private_devmode.h"
 #include "frame/render_plugin.h"

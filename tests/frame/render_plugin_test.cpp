@@ -8,6 +8,7 @@
 #include "capture/engine_hooks.h"
 #include "capture/job_state.h"
 #include "capture/pdev_state.h"
+#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/render_plugin.h"
 #include "platform/os.h"

@@ -1,11 +1,15 @@
 // Windows implementation of the operating-system boundary.
-#include <windows.h>
-#include <winspool.h>
-
-#include <cstring>
-
+//
+// Our own declarations come first: <windows.h> defines S_OK, E_FAIL and the
+// error codes as macros, which must not reach abi.h.
 #include "platform/os.h"
 #include "platform/win32/module_instance.h"
+// clang-format off
+#include <windows.h>
+#include <winspool.h>
+// clang-format on
+
+#include <cstring>
 
 static_assert(sizeof(winabi::DEVMODEW) == sizeof(DEVMODEW));
 static_assert(offsetof(winabi::DEVMODEW, dmFormName) == offsetof(DEVMODEW, dmFormName));

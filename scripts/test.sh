@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds everything and runs every test: the host build with its unit tests and
+# tools, the Windows cross build with its tests under Wine, and the fuzz
+# targets for a bounded time each.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+echo "== host build and tests"
+cmake --preset host
+cmake --build --preset host
+ctest --preset host
+
+echo "== Windows cross build, tests under Wine"
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows
+
+scripts/fuzz.sh
+echo "== all tests passed"

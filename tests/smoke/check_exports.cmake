@@ -1,0 +1,12 @@
+# Fails unless the DLL exports exactly DllCanUnloadNow and DllGetClassObject.
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z0-9_@]+" names "${table}")
+list(TRANSFORM names REPLACE "^\\[ *[0-9]+\\] " "")
+if(NOT names STREQUAL "DllCanUnloadNow;DllGetClassObject")
+  message(FATAL_ERROR "unexpected export table: '${names}'")
+endif()
+message(STATUS "exports: ${names}")
