@@ -4,8 +4,9 @@
 
 namespace capture {
 
-winabi::HRESULT CaptureBand(winabi::DEVOBJ*, winabi::BYTE*, winabi::BITMAPINFOHEADER*, winabi::BYTE*, winabi::DWORD,
-                         winabi::IPPARAMS*, winabi::BYTE** ppbResult, BandMediaType) {
+winabi::HRESULT CaptureBand(winabi::DEVOBJ*, winabi::BYTE*, winabi::BITMAPINFOHEADER*,
+                            winabi::BYTE*, winabi::DWORD, winabi::IPPARAMS*,
+                            winabi::BYTE** ppbResult, BandMediaType) {
   if (ppbResult != nullptr) *ppbResult = nullptr;
   return winabi::E_NOTIMPL;
 }

@@ -13,8 +13,8 @@ struct BandMediaType {
 };
 
 winabi::HRESULT CaptureBand(winabi::DEVOBJ* pdevobj, winabi::BYTE* pSrcBitmap,
-                         winabi::BITMAPINFOHEADER* pBitmapInfoHeader, winabi::BYTE* pColorTable,
-                         winabi::DWORD dwCallbackID, winabi::IPPARAMS* pIPParams, winabi::BYTE** ppbResult,
-                         BandMediaType mediaType);
+                            winabi::BITMAPINFOHEADER* pBitmapInfoHeader, winabi::BYTE* pColorTable,
+                            winabi::DWORD dwCallbackID, winabi::IPPARAMS* pIPParams,
+                            winabi::BYTE** ppbResult, BandMediaType mediaType);
 
 }  // namespace capture

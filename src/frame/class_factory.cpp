@@ -37,8 +37,8 @@ winabi::ULONG RenderPluginFactory::Release() {
   return count;
 }
 
-winabi::HRESULT RenderPluginFactory::CreateInstance(winabi::IUnknown* pUnkOuter, const winabi::GUID& riid,
-                                                 void** ppv) {
+winabi::HRESULT RenderPluginFactory::CreateInstance(winabi::IUnknown* pUnkOuter,
+                                                    const winabi::GUID& riid, void** ppv) {
   if (ppv == nullptr) return winabi::E_POINTER;
   *ppv = nullptr;
   if (pUnkOuter != nullptr) return winabi::CLASS_E_NOAGGREGATION;

@@ -16,7 +16,7 @@ class RenderPluginFactory final : public winabi::IClassFactory {
   winabi::ULONG AddRef() override;
   winabi::ULONG Release() override;
   winabi::HRESULT CreateInstance(winabi::IUnknown* pUnkOuter, const winabi::GUID& riid,
-                              void** ppv) override;
+                                 void** ppv) override;
   winabi::HRESULT LockServer(winabi::BOOL fLock) override;
 
   // Factories alive in the process; lets tests see that a failed query left none.

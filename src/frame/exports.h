@@ -6,7 +6,6 @@
 #include "platform/abi.h"
 
 extern "C" {
-winabi::HRESULT DllGetClassObject(const winabi::GUID* rclsid, const winabi::GUID* riid,
-                                  void** ppv);
+winabi::HRESULT DllGetClassObject(const winabi::GUID* rclsid, const winabi::GUID* riid, void** ppv);
 winabi::HRESULT DllCanUnloadNow();
 }

@@ -1,12 +1,11 @@
 // Module entry points of the in-process COM server.
 #include "frame/module.h"
 
-#include "frame/exports.h"
-
 #include <cstring>
 #include <new>
 
 #include "frame/class_factory.h"
+#include "frame/exports.h"
 
 namespace winabi {
 bool IsEqualGuid(const GUID& a, const GUID& b) {
@@ -50,11 +49,12 @@ void OnProcessDetach() {
 }  // namespace frame
 
 extern "C" winabi::HRESULT DllGetClassObject(const winabi::GUID* rclsid, const winabi::GUID* riid,
-                                          void** ppv) {
+                                             void** ppv) {
   if (ppv == nullptr) return winabi::E_POINTER;
   *ppv = nullptr;
   if (rclsid == nullptr || riid == nullptr) return winabi::E_POINTER;
-  if (!winabi::IsEqualGuid(*rclsid, winabi::CLSID_RenderPlugin)) return winabi::CLASS_E_CLASSNOTAVAILABLE;
+  if (!winabi::IsEqualGuid(*rclsid, winabi::CLSID_RenderPlugin))
+    return winabi::CLASS_E_CLASSNOTAVAILABLE;
   auto* factory = new (std::nothrow) frame::RenderPluginFactory();
   if (factory == nullptr) return winabi::E_OUTOFMEMORY;
   const winabi::HRESULT hr = factory->QueryInterface(*riid, ppv);

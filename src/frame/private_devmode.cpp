@@ -37,7 +37,7 @@ void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out) {
 }
 
 winabi::HRESULT HandleDevModeRequest(winabi::DWORD mode, winabi::OEMDMPARAM* param,
-                                  winabi::DWORD* mergedMediaType) {
+                                     winabi::DWORD* mergedMediaType) {
   if (param == nullptr) {
     os::SetLastError(winabi::ERROR_INVALID_PARAMETER);
     return winabi::E_FAIL;

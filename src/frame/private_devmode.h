@@ -170,6 +170,6 @@ void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out);
 // One DevMode request. On a merge, the input public devmode's dmMediaType is
 // stored through mergedMediaType (when the input devmode exists).
 winabi::HRESULT HandleDevModeRequest(winabi::DWORD mode, winabi::OEMDMPARAM* param,
-                                  winabi::DWORD* mergedMediaType);
+                                     winabi::DWORD* mergedMediaType);
 
 }  // namespace frame

@@ -63,7 +63,7 @@ winabi::ULONG RenderPlugin::Release() {
 }
 
 winabi::HRESULT RenderPlugin::GetInfo(winabi::DWORD dwMode, void* pBuffer, winabi::DWORD cbSize,
-                                   winabi::DWORD* pcbNeeded) {
+                                      winabi::DWORD* pcbNeeded) {
   if (pcbNeeded == nullptr || (dwMode != OEMGI_GETSIGNATURE && dwMode != OEMGI_GETVERSION)) {
     os::SetLastError(winabi::ERROR_INVALID_PARAMETER);
     return winabi::E_FAIL;
@@ -88,7 +88,8 @@ winabi::HRESULT RenderPlugin::DevMode(winabi::DWORD dwMode, winabi::OEMDMPARAM* 
   return hr;
 }
 
-winabi::HRESULT RenderPlugin::EnableDriver(winabi::DWORD, winabi::DWORD, winabi::DRVENABLEDATA* pded) {
+winabi::HRESULT RenderPlugin::EnableDriver(winabi::DWORD, winabi::DWORD,
+                                           winabi::DRVENABLEDATA* pded) {
   if (pded == nullptr) return winabi::E_POINTER;
   pded->iDriverVersion = winabi::PRINTER_OEMINTF_VERSION;
   pded->c = sizeof gHookTable / sizeof gHookTable[0];
@@ -104,10 +105,10 @@ winabi::HRESULT RenderPlugin::DisableDriver() {
   return winabi::S_OK;
 }
 
-winabi::HRESULT RenderPlugin::EnablePDEV(winabi::DEVOBJ*, winabi::WCHAR*, winabi::ULONG, winabi::HSURF*,
-                                      winabi::ULONG, winabi::GDIINFO* pGdiInfo, winabi::ULONG,
-                                      winabi::DEVINFO* pDevInfo, winabi::DRVENABLEDATA* pded,
-                                      void** pDevOem) {
+winabi::HRESULT RenderPlugin::EnablePDEV(winabi::DEVOBJ*, winabi::WCHAR*, winabi::ULONG,
+                                         winabi::HSURF*, winabi::ULONG, winabi::GDIINFO* pGdiInfo,
+                                         winabi::ULONG, winabi::DEVINFO* pDevInfo,
+                                         winabi::DRVENABLEDATA* pded, void** pDevOem) {
   auto* state = new (std::nothrow) capture::PdevState();
   if (state == nullptr) return winabi::E_FAIL;
   capture::TheJobState().newJobFlag = 1;
@@ -186,23 +187,24 @@ winabi::HRESULT RenderPlugin::DriverDMS(void*, void*, winabi::DWORD, winabi::DWO
   return winabi::E_NOTIMPL;
 }
 
-winabi::HRESULT RenderPlugin::CommandCallback(winabi::DEVOBJ*, winabi::DWORD, winabi::DWORD, winabi::DWORD*,
-                                           winabi::INT* piResult) {
+winabi::HRESULT RenderPlugin::CommandCallback(winabi::DEVOBJ*, winabi::DWORD, winabi::DWORD,
+                                              winabi::DWORD*, winabi::INT* piResult) {
   if (piResult != nullptr) *piResult = 0;
   return winabi::S_OK;
 }
 
 winabi::HRESULT RenderPlugin::ImageProcessing(winabi::DEVOBJ* pdevobj, winabi::BYTE* pSrcBitmap,
-                                           winabi::BITMAPINFOHEADER* pBitmapInfoHeader,
-                                           winabi::BYTE* pColorTable, winabi::DWORD dwCallbackID,
-                                           winabi::IPPARAMS* pIPParams, winabi::BYTE** ppbResult) {
+                                              winabi::BITMAPINFOHEADER* pBitmapInfoHeader,
+                                              winabi::BYTE* pColorTable, winabi::DWORD dwCallbackID,
+                                              winabi::IPPARAMS* pIPParams,
+                                              winabi::BYTE** ppbResult) {
   capture::BandMediaType media{hasMediaType_, mediaType_};
-  return capture::CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable,
-                              dwCallbackID, pIPParams, ppbResult, media);
+  return capture::CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID,
+                              pIPParams, ppbResult, media);
 }
 
 winabi::HRESULT RenderPlugin::FilterGraphics(winabi::DEVOBJ* pdevobj, winabi::BYTE* pBuf,
-                                          winabi::DWORD dwLen) {
+                                             winabi::DWORD dwLen) {
   if (driver_ == nullptr) return winabi::S_FALSE;
   winabi::DWORD written = 0;
   driver_->DrvWriteSpoolBuf(pdevobj, pBuf, dwLen, &written);
@@ -210,34 +212,40 @@ winabi::HRESULT RenderPlugin::FilterGraphics(winabi::DEVOBJ* pdevobj, winabi::BY
 }
 
 // The remaining methods of the interface have no behaviour in this plug-in.
-winabi::HRESULT RenderPlugin::Compression(winabi::DEVOBJ*, winabi::BYTE*, winabi::BYTE*, winabi::DWORD,
-                                       winabi::DWORD, winabi::INT*) {
+winabi::HRESULT RenderPlugin::Compression(winabi::DEVOBJ*, winabi::BYTE*, winabi::BYTE*,
+                                          winabi::DWORD, winabi::DWORD, winabi::INT*) {
   return winabi::E_NOTIMPL;
 }
-winabi::HRESULT RenderPlugin::HalftonePattern(winabi::DEVOBJ*, winabi::BYTE*, winabi::DWORD, winabi::DWORD,
-                                           winabi::DWORD, winabi::DWORD, winabi::BYTE*, winabi::DWORD) {
+winabi::HRESULT RenderPlugin::HalftonePattern(winabi::DEVOBJ*, winabi::BYTE*, winabi::DWORD,
+                                              winabi::DWORD, winabi::DWORD, winabi::DWORD,
+                                              winabi::BYTE*, winabi::DWORD) {
   return winabi::E_NOTIMPL;
 }
 winabi::HRESULT RenderPlugin::MemoryUsage(winabi::DEVOBJ*, void*) { return winabi::E_NOTIMPL; }
-winabi::HRESULT RenderPlugin::TTYGetInfo(winabi::DEVOBJ*, winabi::DWORD, void*, winabi::DWORD, winabi::DWORD*) {
+winabi::HRESULT RenderPlugin::TTYGetInfo(winabi::DEVOBJ*, winabi::DWORD, void*, winabi::DWORD,
+                                         winabi::DWORD*) {
   return winabi::E_NOTIMPL;
 }
 winabi::HRESULT RenderPlugin::DownloadFontHeader(winabi::DEVOBJ*, void*, winabi::DWORD*) {
   return winabi::E_NOTIMPL;
 }
-winabi::HRESULT RenderPlugin::DownloadCharGlyph(winabi::DEVOBJ*, void*, winabi::ULONG, winabi::DWORD*,
-                                             winabi::DWORD*) {
+winabi::HRESULT RenderPlugin::DownloadCharGlyph(winabi::DEVOBJ*, void*, winabi::ULONG,
+                                                winabi::DWORD*, winabi::DWORD*) {
   return winabi::E_NOTIMPL;
 }
 winabi::HRESULT RenderPlugin::TTDownloadMethod(winabi::DEVOBJ*, void*, winabi::DWORD*) {
   return winabi::E_NOTIMPL;
 }
-winabi::HRESULT RenderPlugin::OutputCharStr(winabi::DEVOBJ*, void*, winabi::DWORD, winabi::DWORD, void*) {
+winabi::HRESULT RenderPlugin::OutputCharStr(winabi::DEVOBJ*, void*, winabi::DWORD, winabi::DWORD,
+                                            void*) {
   return winabi::E_NOTIMPL;
 }
-winabi::HRESULT RenderPlugin::SendFontCmd(winabi::DEVOBJ*, void*, void*) { return winabi::E_NOTIMPL; }
+winabi::HRESULT RenderPlugin::SendFontCmd(winabi::DEVOBJ*, void*, void*) {
+  return winabi::E_NOTIMPL;
+}
 winabi::HRESULT RenderPlugin::TextOutAsBitmap(winabi::SURFOBJ*, void*, void*, void*, winabi::RECTL*,
-                                           winabi::RECTL*, void*, void*, winabi::POINTL*, winabi::ULONG) {
+                                              winabi::RECTL*, void*, void*, winabi::POINTL*,
+                                              winabi::ULONG) {
   return winabi::E_NOTIMPL;
 }
 winabi::HRESULT RenderPlugin::WritePrinter(winabi::DEVOBJ*, void*, winabi::DWORD, winabi::DWORD*) {

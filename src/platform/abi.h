@@ -292,8 +292,8 @@ static_assert(offsetof(GDIINFO, cBitsPixel) == 24);
 
 struct LOGFONTW {
   LONG lfHeight, lfWidth, lfEscapement, lfOrientation, lfWeight;
-  BYTE lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision,
-      lfQuality, lfPitchAndFamily;
+  BYTE lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
+      lfPitchAndFamily;
   WCHAR lfFaceName[32];
 };
 static_assert(sizeof(LOGFONTW) == 92);
@@ -360,11 +360,10 @@ struct IPrintOemUni2 : IUnknown {
   virtual HRESULT OutputCharStr(DEVOBJ* pdevobj, void* pUFObj, DWORD dwType, DWORD dwCount,
                                 void* pGlyph) = 0;
   virtual HRESULT SendFontCmd(DEVOBJ* pdevobj, void* pUFObj, void* pFInv) = 0;
-  virtual HRESULT TextOutAsBitmap(SURFOBJ* pso, void* pstro, void* pfo, void* pco,
-                                  RECTL* prclExtra, RECTL* prclOpaque, void* pboFore,
-                                  void* pboOpaque, POINTL* pptlOrg, ULONG mix) = 0;
-  virtual HRESULT WritePrinter(DEVOBJ* pdevobj, void* pBuf, DWORD cbBuffer,
-                               DWORD* pcbWritten) = 0;
+  virtual HRESULT TextOutAsBitmap(SURFOBJ* pso, void* pstro, void* pfo, void* pco, RECTL* prclExtra,
+                                  RECTL* prclOpaque, void* pboFore, void* pboOpaque,
+                                  POINTL* pptlOrg, ULONG mix) = 0;
+  virtual HRESULT WritePrinter(DEVOBJ* pdevobj, void* pBuf, DWORD cbBuffer, DWORD* pcbWritten) = 0;
 };
 
 struct IPrintOemDriverUni : IUnknown {
@@ -379,11 +378,10 @@ struct IPrintOemDriverUni : IUnknown {
                                          DWORD cbSize, DWORD* pcbNeeded) = 0;
   virtual HRESULT DrvGetGPDData(DEVOBJ* pdevobj, DWORD dwType, void* pInputData, void* pBuffer,
                                 DWORD cbSize, DWORD* pcbNeeded) = 0;
-  virtual HRESULT DrvUniTextOut(SURFOBJ* pso, void* pstro, void* pfo, void* pco,
-                                RECTL* prclExtra, RECTL* prclOpaque, void* pboFore,
-                                void* pboOpaque, POINTL* pptlBrushOrg, ULONG mix) = 0;
-  virtual HRESULT DrvWriteAbortBuf(DEVOBJ* pdevobj, void* pBuffer, DWORD cbSize,
-                                   DWORD dwWait) = 0;
+  virtual HRESULT DrvUniTextOut(SURFOBJ* pso, void* pstro, void* pfo, void* pco, RECTL* prclExtra,
+                                RECTL* prclOpaque, void* pboFore, void* pboOpaque,
+                                POINTL* pptlBrushOrg, ULONG mix) = 0;
+  virtual HRESULT DrvWriteAbortBuf(DEVOBJ* pdevobj, void* pBuffer, DWORD cbSize, DWORD dwWait) = 0;
 };
 
 }  // namespace winabi

@@ -2,10 +2,10 @@
 // module is looked for, the fallback, palettes and GDI+.
 #include <gtest/gtest.h>
 
+#include "capture/pdev_state.h"
 #include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/render_plugin.h"
-#include "capture/pdev_state.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
 

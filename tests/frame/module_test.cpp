@@ -1,10 +1,11 @@
 // Module entry and class factory: the HRESULTs and the counts the spooler
 // relies on to unload the module.
+#include "frame/module.h"
+
 #include <gtest/gtest.h>
 
 #include "frame/class_factory.h"
 #include "frame/exports.h"
-#include "frame/module.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ struct FactoryFixture : ::testing::Test {
 TEST_F(FactoryFixture, CreateInstanceResults) {
   const int objects = frame::Module().objectCount.load();
   void* out = &out;
-  EXPECT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, nullptr), winabi::E_POINTER);
+  EXPECT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, nullptr),
+            winabi::E_POINTER);
 
   winabi::IUnknown* outer = factory;  // any non-null unknown asks for aggregation
   EXPECT_EQ(factory->CreateInstance(outer, winabi::IID_IPrintOemUni2, &out),
@@ -77,12 +79,14 @@ TEST_F(FactoryFixture, CreateInstanceResults) {
 
   // The older interface without the 2 is not served; the object is gone again.
   out = &out;
-  EXPECT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni, &out), winabi::E_NOINTERFACE);
+  EXPECT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni, &out),
+            winabi::E_NOINTERFACE);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(frame::Module().objectCount.load(), objects);
 
   void* factoryAgain = nullptr;
-  EXPECT_EQ(factory->QueryInterface(winabi::IID_IPrintOemUni2, &factoryAgain), winabi::E_NOINTERFACE);
+  EXPECT_EQ(factory->QueryInterface(winabi::IID_IPrintOemUni2, &factoryAgain),
+            winabi::E_NOINTERFACE);
   EXPECT_EQ(factoryAgain, nullptr);
 }
 

@@ -1,5 +1,7 @@
 // The private devmode record: sizing, defaults, conversion from shorter and
 // foreign records, and the merge that feeds the media type.
+#include "frame/private_devmode.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 
 #include "frame/exports.h"
 #include "frame/module.h"
-#include "frame/private_devmode.h"
 #include "frame/render_plugin.h"
 #include "platform/os.h"
 

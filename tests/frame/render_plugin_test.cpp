@@ -1,5 +1,7 @@
 // RenderPlugin through its interface: GetInfo, method names, driver
 // interface, raw output, engine hooks and PDEV set-up.
+#include "frame/render_plugin.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +12,6 @@
 #include "capture/pdev_state.h"
 #include "frame/exports.h"
 #include "frame/module.h"
-#include "frame/render_plugin.h"
 #include "platform/os.h"
 #include "support/fake_driver.h"
 
@@ -66,12 +67,9 @@ TEST_F(PluginFixture, GetInfoBufferRules) {
     winabi::DWORD needed;     // 0xFFFF: untouched
     winabi::DWORD value;      // checked on success
   } cases[] = {
-      {1, 4, false, winabi::S_OK, 0, 4, 0x4D534654},
-      {3, 8, false, winabi::S_OK, 0, 4, 1},
-      {2, 4, false, winabi::E_FAIL, 87, 0xFFFF, 0},
-      {0, 4, false, winabi::E_FAIL, 87, 0xFFFF, 0},
-      {1, 3, false, winabi::E_FAIL, 122, 4, 0},
-      {3, 4, true, winabi::E_FAIL, 122, 4, 0},
+      {1, 4, false, winabi::S_OK, 0, 4, 0x4D534654}, {3, 8, false, winabi::S_OK, 0, 4, 1},
+      {2, 4, false, winabi::E_FAIL, 87, 0xFFFF, 0},  {0, 4, false, winabi::E_FAIL, 87, 0xFFFF, 0},
+      {1, 3, false, winabi::E_FAIL, 122, 4, 0},      {3, 4, true, winabi::E_FAIL, 122, 4, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " size " << c.bufferSize);
@@ -107,10 +105,10 @@ TEST_F(PluginFixture, GetImplementedMethodMatchesWholeNamesOnly) {
   struct Case {
     const char* name;
     winabi::HRESULT expected;
-  } cases[] = {{"CommandCallback", winabi::S_OK},    {"FilterGraphics", winabi::S_OK},
-               {"ImageProcessing", winabi::S_OK},    {"ImageProcessingX", winabi::S_FALSE},
-               {"CommandCall", winabi::S_FALSE},     {"imageprocessing", winabi::S_FALSE},
-               {"Compression", winabi::S_FALSE},     {"", winabi::S_FALSE},
+  } cases[] = {{"CommandCallback", winabi::S_OK}, {"FilterGraphics", winabi::S_OK},
+               {"ImageProcessing", winabi::S_OK}, {"ImageProcessingX", winabi::S_FALSE},
+               {"CommandCall", winabi::S_FALSE},  {"imageprocessing", winabi::S_FALSE},
+               {"Compression", winabi::S_FALSE},  {"", winabi::S_FALSE},
                {"WritePrinter", winabi::S_FALSE}};
   for (const Case& c : cases) {
     std::string name = c.name;

@@ -30,11 +30,11 @@ class FakeDriverInterface final : public winabi::IPrintOemDriverUni {
   winabi::ULONG AddRef() override { return ++refCount; }
   winabi::ULONG Release() override { return --refCount; }
   winabi::HRESULT DrvGetDriverSetting(void*, const char*, void*, winabi::DWORD, winabi::DWORD*,
-                                   winabi::DWORD*) override {
+                                      winabi::DWORD*) override {
     return winabi::E_NOTIMPL;
   }
   winabi::HRESULT DrvWriteSpoolBuf(winabi::DEVOBJ*, void* buffer, winabi::DWORD size,
-                                winabi::DWORD* written) override {
+                                   winabi::DWORD* written) override {
     const winabi::DWORD taken = size < acceptLimit ? size : acceptLimit;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     spooled.insert(spooled.end(), bytes, bytes + taken);
@@ -48,15 +48,16 @@ class FakeDriverInterface final : public winabi::IPrintOemDriverUni {
     return winabi::E_NOTIMPL;
   }
   winabi::HRESULT DrvGetStandardVariable(winabi::DEVOBJ*, winabi::DWORD, void*, winabi::DWORD,
-                                      winabi::DWORD*) override {
+                                         winabi::DWORD*) override {
     return winabi::E_NOTIMPL;
   }
   winabi::HRESULT DrvGetGPDData(winabi::DEVOBJ*, winabi::DWORD, void*, void*, winabi::DWORD,
-                             winabi::DWORD*) override {
+                                winabi::DWORD*) override {
     return winabi::E_NOTIMPL;
   }
-  winabi::HRESULT DrvUniTextOut(winabi::SURFOBJ*, void*, void*, void*, winabi::RECTL*, winabi::RECTL*, void*,
-                             void*, winabi::POINTL*, winabi::ULONG) override {
+  winabi::HRESULT DrvUniTextOut(winabi::SURFOBJ*, void*, void*, void*, winabi::RECTL*,
+                                winabi::RECTL*, void*, void*, winabi::POINTL*,
+                                winabi::ULONG) override {
     return winabi::E_NOTIMPL;
   }
   winabi::HRESULT DrvWriteAbortBuf(winabi::DEVOBJ*, void*, winabi::DWORD, winabi::DWORD) override {

@@ -26,7 +26,7 @@ namespace os {
 namespace {
 constexpr std::uintptr_t kLibraryHandleBase = 0x10000;
 thread_local winabi::DWORD gLastError = 0;
-}
+}  // namespace
 
 void SetLastError(winabi::DWORD code) { gLastError = code; }
 winabi::DWORD GetLastError() { return gLastError; }
