@@ -6,10 +6,26 @@
 #include "platform/win32/module_instance.h"
 // clang-format off
 #include <windows.h>
+#include <shlwapi.h>
 #include <winspool.h>
 // clang-format on
 
+// The A/W selection macros of these names would rename our own functions.
+#undef AddForm
+#undef CopyFile
+#undef CreateDirectory
+#undef DeleteFile
+#undef EnumForms
+#undef EnumJobs
+#undef GetTempFileName
+#undef GetTempPath
+#undef PathIsDirectory
+#undef SetForm
+
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 static_assert(sizeof(winabi::DEVMODEW) == sizeof(DEVMODEW));
 static_assert(offsetof(winabi::DEVMODEW, dmFormName) == offsetof(DEVMODEW, dmFormName));
@@ -96,6 +112,330 @@ void GdiplusShutdown(std::uintptr_t token) {
   auto fn = reinterpret_cast<GdiplusShutdownFn>(
       reinterpret_cast<void*>(::GetProcAddress(gdiplus, "GdiplusShutdown")));
   if (fn != nullptr) fn(token);
+}
+
+}  // namespace os
+
+// ---- Palettes, registry, spooler, messages, resources, files, time ----
+
+static_assert(sizeof(winabi::RECTL) == sizeof(RECTL));
+static_assert(sizeof(winabi::SIZEL) == sizeof(SIZEL));
+
+namespace os {
+
+namespace {
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+std::u16string U(const wchar_t* s) {
+  return s == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(s));
+}
+
+// Runs a Windows two-call enumeration: a size query, then the call into a
+// buffer of that size. Returns the buffer, or null on failure.
+template <typename Call>
+std::unique_ptr<BYTE[]> TwoCall(Call call, DWORD* returned) {
+  DWORD needed = 0;
+  *returned = 0;
+  if (!call(nullptr, 0, &needed, returned) && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return nullptr;
+  }
+  if (needed == 0) return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[1]);
+  std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[needed]());
+  if (!buffer || !call(buffer.get(), needed, &needed, returned)) return nullptr;
+  return buffer;
+}
+
+PrinterInfo InfoOf(const PRINTER_INFO_2W& p) {
+  PrinterInfo info;
+  info.printerName = U(p.pPrinterName);
+  if (p.pServerName != nullptr) info.serverName = U(p.pServerName);
+  info.driverName = U(p.pDriverName);
+  info.status = p.Status;
+  info.jobCount = p.cJobs;
+  return info;
+}
+
+FORM_INFO_1W ToForm(const FormInfo& form) {
+  FORM_INFO_1W f{};
+  f.Flags = form.flags;
+  f.pName = const_cast<LPWSTR>(W(form.name));
+  f.Size = {form.size.cx, form.size.cy};
+  f.ImageableArea = {form.imageableArea.left, form.imageableArea.top, form.imageableArea.right,
+                     form.imageableArea.bottom};
+  return f;
+}
+
+}  // namespace
+
+std::uint32_t GetPaletteEntries(winabi::HPALETTE palette, std::uint32_t first, std::uint32_t count,
+                                winabi::PALETTEENTRY* entries) {
+  return ::GetPaletteEntries(static_cast<HPALETTE>(palette), first, count,
+                             reinterpret_cast<PALETTEENTRY*>(entries));
+}
+
+std::optional<RegistryKey> RegistryKey::OpenLocalMachine(const std::u16string& path) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return RegistryKey(key);
+}
+
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = nullptr;
+}
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  return *this;
+}
+RegistryKey::~RegistryKey() {
+  if (handle_ != nullptr) ::RegCloseKey(static_cast<HKEY>(handle_));
+}
+
+bool RegistryKey::EnumSubkey(std::uint32_t index, std::u16string* name) const {
+  wchar_t buffer[260] = {};
+  DWORD length = 260;
+  if (::RegEnumKeyExW(static_cast<HKEY>(handle_), index, buffer, &length, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  *name = U(buffer);
+  return true;
+}
+
+bool RegistryKey::QueryDword(const char16_t* valueName, std::uint32_t* value) const {
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  if (::RegQueryValueExW(static_cast<HKEY>(handle_), reinterpret_cast<const wchar_t*>(valueName),
+                         nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
+                         &size) != ERROR_SUCCESS ||
+      size != sizeof data) {
+    return false;
+  }
+  *value = data;
+  return true;
+}
+
+std::optional<std::u16string> RegistryKey::QueryString(const char16_t* valueName) const {
+  wchar_t buffer[1024] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  DWORD type = 0;
+  if (::RegQueryValueExW(static_cast<HKEY>(handle_), reinterpret_cast<const wchar_t*>(valueName),
+                         nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
+  }
+  return U(buffer);
+}
+
+std::optional<PrinterInfo> GetPrinterInfo(PrinterHandle printer) {
+  DWORD unused = 0;
+  auto buffer = TwoCall(
+      [&](BYTE* b, DWORD size, DWORD* needed, DWORD*) {
+        return ::GetPrinterW(static_cast<HANDLE>(printer), 2, b, size, needed) != FALSE;
+      },
+      &unused);
+  if (!buffer) return std::nullopt;
+  return InfoOf(*reinterpret_cast<PRINTER_INFO_2W*>(buffer.get()));
+}
+
+std::optional<std::vector<PrinterInfo>> EnumLocalPrinters() {
+  DWORD count = 0;
+  auto buffer = TwoCall(
+      [](BYTE* b, DWORD size, DWORD* needed, DWORD* returned) {
+        return ::EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, size, needed, returned) != FALSE;
+      },
+      &count);
+  if (!buffer) return std::nullopt;
+  std::vector<PrinterInfo> list;
+  const auto* printers = reinterpret_cast<PRINTER_INFO_2W*>(buffer.get());
+  for (DWORD i = 0; i < count; ++i) list.push_back(InfoOf(printers[i]));
+  return list;
+}
+
+std::optional<std::vector<FormInfo>> EnumForms(PrinterHandle printer) {
+  DWORD count = 0;
+  auto buffer = TwoCall(
+      [&](BYTE* b, DWORD size, DWORD* needed, DWORD* returned) {
+        return ::EnumFormsW(static_cast<HANDLE>(printer), 1, b, size, needed, returned) != FALSE;
+      },
+      &count);
+  if (!buffer) return std::nullopt;
+  std::vector<FormInfo> list;
+  const auto* forms = reinterpret_cast<FORM_INFO_1W*>(buffer.get());
+  for (DWORD i = 0; i < count; ++i) {
+    const FORM_INFO_1W& f = forms[i];
+    list.push_back(FormInfo{f.Flags,
+                            U(f.pName),
+                            {f.Size.cx, f.Size.cy},
+                            {f.ImageableArea.left, f.ImageableArea.top, f.ImageableArea.right,
+                             f.ImageableArea.bottom}});
+  }
+  return list;
+}
+
+bool AddForm(PrinterHandle printer, const FormInfo& form) {
+  FORM_INFO_1W f = ToForm(form);
+  return ::AddFormW(static_cast<HANDLE>(printer), 1, reinterpret_cast<BYTE*>(&f)) != FALSE;
+}
+
+bool SetForm(PrinterHandle printer, const std::u16string& name, const FormInfo& form) {
+  FORM_INFO_1W f = ToForm(form);
+  return ::SetFormW(static_cast<HANDLE>(printer), const_cast<LPWSTR>(W(name)), 1,
+                    reinterpret_cast<BYTE*>(&f)) != FALSE;
+}
+
+std::optional<std::vector<JobInfo>> EnumJobs(PrinterHandle printer, std::uint32_t firstJob,
+                                             std::uint32_t count) {
+  DWORD returned = 0;
+  auto buffer = TwoCall(
+      [&](BYTE* b, DWORD size, DWORD* needed, DWORD* got) {
+        return ::EnumJobsW(static_cast<HANDLE>(printer), firstJob, count, 2, b, size, needed,
+                           got) != FALSE;
+      },
+      &returned);
+  if (!buffer) return std::nullopt;
+  std::vector<JobInfo> jobs;
+  const auto* info = reinterpret_cast<JOB_INFO_2W*>(buffer.get());
+  for (DWORD i = 0; i < returned; ++i)
+    jobs.push_back(JobInfo{U(info[i].pDocument), info[i].Status});
+  return jobs;
+}
+
+bool SendConsoleMessage(const std::u16string& title, const std::u16string& text) {
+  using SendMessageFn =
+      BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD, LPWSTR, DWORD, DWORD, DWORD, DWORD*, BOOL);
+  HMODULE wts = ::LoadLibraryA("Wtsapi32.dll");
+  if (wts == nullptr) return false;
+  auto send = reinterpret_cast<SendMessageFn>(
+      reinterpret_cast<void*>(::GetProcAddress(wts, "WTSSendMessageW")));
+  bool sent = false;
+  if (send != nullptr) {
+    DWORD response = 0;
+    sent = send(nullptr, ::WTSGetActiveConsoleSessionId(), const_cast<LPWSTR>(W(title)),
+                static_cast<DWORD>(title.size() * 2), const_cast<LPWSTR>(W(text)),
+                static_cast<DWORD>(text.size() * 2), MB_OK, 0, &response, FALSE) != FALSE;
+  }
+  ::FreeLibrary(wts);
+  return sent;
+}
+
+int LoadStringW(ModuleHandle module, std::uint32_t id, char16_t* buffer, int capacity) {
+  return ::LoadStringW(static_cast<HINSTANCE>(module), id, reinterpret_cast<wchar_t*>(buffer),
+                       capacity);
+}
+
+void* ProcessHeapAlloc(std::size_t bytes) {
+  return ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+}
+void* ProcessHeapReAlloc(void* block, std::size_t bytes) {
+  return ::HeapReAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, block, bytes);
+}
+void ProcessHeapFree(void* block) {
+  if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+}
+
+std::u16string GetTempPath() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+  return n == 0 || n > MAX_PATH ? std::u16string() : U(buffer);
+}
+
+std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
+                                              const std::u16string& prefix) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (::GetTempFileNameW(W(directory), W(prefix), 0, buffer) == 0) return std::nullopt;
+  return U(buffer);
+}
+
+std::optional<File> File::Open(const std::u16string& path, Mode mode) {
+  const bool read = mode == Mode::kRead;
+  HANDLE h =
+      ::CreateFileW(W(path), read ? GENERIC_READ : GENERIC_WRITE, read ? FILE_SHARE_READ : 0,
+                    nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  return File(h);
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+File& File::operator=(File&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  return *this;
+}
+File::~File() { Close(); }
+
+std::size_t File::Write(const void* data, std::size_t size) {
+  std::size_t total = 0;
+  while (handle_ != nullptr && total < size) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
+    if (!::WriteFile(static_cast<HANDLE>(handle_), static_cast<const BYTE*>(data) + total, chunk,
+                     &written, nullptr) ||
+        written == 0) {
+      break;
+    }
+    total += written;
+  }
+  return total;
+}
+
+std::size_t File::Read(void* data, std::size_t size) {
+  std::size_t total = 0;
+  while (handle_ != nullptr && total < size) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
+    if (!::ReadFile(static_cast<HANDLE>(handle_), static_cast<BYTE*>(data) + total, chunk, &got,
+                    nullptr) ||
+        got == 0) {
+      break;
+    }
+    total += got;
+  }
+  return total;
+}
+
+std::int64_t File::SeekToEnd() {
+  LARGE_INTEGER zero{};
+  LARGE_INTEGER position{};
+  if (handle_ == nullptr ||
+      !::SetFilePointerEx(static_cast<HANDLE>(handle_), zero, &position, FILE_END)) {
+    return -1;
+  }
+  return position.QuadPart;
+}
+
+bool File::SeekToStart() {
+  LARGE_INTEGER zero{};
+  return handle_ != nullptr &&
+         ::SetFilePointerEx(static_cast<HANDLE>(handle_), zero, nullptr, FILE_BEGIN) != FALSE;
+}
+
+void File::Close() {
+  if (handle_ != nullptr) ::CloseHandle(static_cast<HANDLE>(handle_));
+  handle_ = nullptr;
+}
+
+bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
+  return ::CopyFileW(W(from), W(to), failIfExists ? TRUE : FALSE) != FALSE;
+}
+bool DeleteFile(const std::u16string& path) { return ::DeleteFileW(W(path)) != FALSE; }
+bool PathIsDirectory(const std::u16string& path) { return ::PathIsDirectoryW(W(path)) != FALSE; }
+bool CreateDirectory(const std::u16string& path) {
+  return ::CreateDirectoryW(W(path), nullptr) != FALSE;
+}
+
+bool FindIsDirectory(const std::u16string& path) {
+  WIN32_FIND_DATAW data{};
+  HANDLE h = ::FindFirstFileW(W(path), &data);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::FindClose(h);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+LocalTime GetLocalTime() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 }  // namespace os
