@@ -2,7 +2,10 @@
 // object, whose pdevOEM is our PdevState.
 #include "capture/engine_hooks.h"
 
+#include "capture/page_out.h"
 #include "capture/pdev_state.h"
+#include "platform/os.h"
+#include "settings/form_manager.h"
 
 namespace capture {
 
@@ -24,6 +27,16 @@ winabi::BOOL StartPageHook(winabi::SURFOBJ* pso) {
 winabi::BOOL EndDocHook(winabi::SURFOBJ* pso, winabi::ULONG fl) {
   PdevState* state = StateOf(pso);
   if (state == nullptr) return 0;
+  // A document that captured a page prints its saved page as the last one;
+  // a page still being captured (never completed) is discarded.
+  if (state->pageBuffer != nullptr) {
+    auto* devobj = static_cast<winabi::DEVOBJ*>(pso->dhpdev);
+    PageOut(devobj, true);
+    settings::SyncFormsFromRegistry(devobj->hPrinter);
+    os::LocalFree(state->pageBuffer);
+    state->pageBuffer = nullptr;
+    state->pageBufferSize = 0;
+  }
   return state->savedDrvEndDoc != nullptr ? state->savedDrvEndDoc(pso, fl) : 0;
 }
 

@@ -1,9 +1,14 @@
 #include "capture/pdev_state.h"
 
+#include "platform/os.h"
+
 namespace capture {
 
-// The page buffer is freed by the EndDoc hook and the palette with the page;
-// deleting the record releases nothing else.
-PdevState::~PdevState() = default;
+// The EndDoc hook frees the page buffer of a finished document; whatever an
+// aborted document left behind goes with the record.
+PdevState::~PdevState() {
+  os::LocalFree(pageBuffer);
+  os::LocalFree(palette);
+}
 
 }  // namespace capture

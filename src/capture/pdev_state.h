@@ -41,6 +41,9 @@ class PdevState {
   std::uint32_t pageStartPending = 0;
   std::uint32_t expectedPageHeight = 0;
   std::uint32_t linesAtPreviousBand = 0;
+  // Names this PDEV's page spool record apart from those of other PDEVs alive
+  // in the process (given by EnablePDEV).
+  std::uint32_t spoolId = 0;
 };
 
 }  // namespace capture

@@ -7,6 +7,7 @@
 #include "capture/band_capture.h"
 #include "capture/engine_hooks.h"
 #include "capture/job_state.h"
+#include "capture/page_out.h"
 #include "capture/pdev_state.h"
 #include "frame/module.h"
 #include "frame/private_devmode.h"
@@ -124,6 +125,7 @@ winabi::HRESULT RenderPlugin::EnablePDEV(winabi::DEVOBJ*, winabi::WCHAR*, winabi
     }
   }
 
+  state->spoolId = ++capture::TheJobState().pdevCount;
   state->headerSize = capture::kBmpHeadersSize;
   state->bandHeaderCaptured = 0;
   state->pageStartPending = 0;
@@ -154,6 +156,7 @@ winabi::HRESULT RenderPlugin::EnablePDEV(winabi::DEVOBJ*, winabi::WCHAR*, winabi
 winabi::HRESULT RenderPlugin::DisablePDEV(winabi::DEVOBJ* pdevobj) {
   os::GdiplusShutdown(GdiplusToken());
   if (pdevobj != nullptr && pdevobj->pdevOEM != nullptr) {
+    capture::DiscardSavedPage(pdevobj);
     delete static_cast<capture::PdevState*>(pdevobj->pdevOEM);
     pdevobj->pdevOEM = nullptr;
   }

@@ -132,6 +132,14 @@ void* ProcessHeapAlloc(std::size_t bytes);
 void* ProcessHeapReAlloc(void* block, std::size_t bytes);
 void ProcessHeapFree(void* block);
 
+// ---- Page memory ----
+// LocalAlloc(LMEM_ZEROINIT) and LocalFree: page buffers and palettes.
+void* LocalAllocZero(std::size_t bytes);
+void LocalFree(void* block);
+
+// ---- Process ----
+std::uint32_t CurrentProcessId();
+
 // ---- Files and directories ----
 // GetTempPathW: the temporary directory, ending in a separator.
 std::u16string GetTempPath();
@@ -142,7 +150,7 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
 
 class File {
  public:
-  enum class Mode { kRead, kCreateAlways };
+  enum class Mode { kRead, kCreateAlways, kAppend };  // kAppend opens or creates
   // CreateFileW; nullopt when the file cannot be opened or created.
   static std::optional<File> Open(const std::u16string& path, Mode mode);
   File(File&& other) noexcept;

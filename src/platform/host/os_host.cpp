@@ -1,5 +1,6 @@
 // Host implementation of the operating-system boundary over host::World.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -496,6 +497,19 @@ void* ProcessHeapReAlloc(void* block, std::size_t bytes) {
 
 void ProcessHeapFree(void* block) { std::free(block); }
 
+// ---- Page memory and process ----
+
+void* LocalAllocZero(std::size_t bytes) {
+  int& budget = host::TheWorld().localAllocFailAfter;
+  if (budget == 0) return nullptr;
+  if (budget > 0) --budget;
+  return std::calloc(1, bytes == 0 ? 1 : bytes);
+}
+
+void LocalFree(void* block) { std::free(block); }
+
+std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
 // ---- Files and directories ----
 
 std::u16string GetTempPath() {
@@ -534,7 +548,8 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
 }
 
 std::optional<File> File::Open(const std::u16string& path, Mode mode) {
-  FILE* f = std::fopen(Native(path).c_str(), mode == Mode::kRead ? "rb" : "wb");
+  const char* how = mode == Mode::kRead ? "rb" : mode == Mode::kAppend ? "ab" : "wb";
+  FILE* f = std::fopen(Native(path).c_str(), how);
   if (f == nullptr) return std::nullopt;
   return File(f);
 }

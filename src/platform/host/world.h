@@ -60,6 +60,9 @@ struct World {
   std::map<std::uint32_t, std::u16string> pluginStrings;
   std::map<std::uint32_t, std::u16string> resourceModuleStrings;
   bool heapFails = false;  // ProcessHeapAlloc returns null
+  // LocalAllocZero fails once this many more allocations have succeeded
+  // (negative: never).
+  int localAllocFailAfter = -1;
 
   // ---- GDI ----
   int palettesCreated = 0;

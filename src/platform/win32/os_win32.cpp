@@ -335,6 +335,13 @@ void ProcessHeapFree(void* block) {
   if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
 }
 
+void* LocalAllocZero(std::size_t bytes) { return ::LocalAlloc(LMEM_ZEROINIT, bytes); }
+void LocalFree(void* block) {
+  if (block != nullptr) ::LocalFree(block);
+}
+
+std::uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
+
 std::u16string GetTempPath() {
   wchar_t buffer[MAX_PATH + 1] = {};
   const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);

@@ -1,0 +1,39 @@
+// The pixel and command steps shared by the two page writers: tone,
+// halftone, turns, fitting to the label, inversion, header, print blocks.
+#pragma once
+
+#include <cstdint>
+
+#include "capture/pdev_state.h"
+#include "frame/private_devmode.h"
+#include "platform/abi.h"
+#include "platform/os.h"
+#include "settings/media_settings.h"
+
+namespace output {
+
+// What one page or label is written with.
+struct PageJob {
+  winabi::DEVOBJ* pdevobj = nullptr;
+  os::File* copy = nullptr;                  // the job stream copy, when kept
+  frame::PrivateDevmode* record = nullptr;   // resolution, scales, shifts, switches
+  settings::MediaSettings* media = nullptr;  // label size and margins
+  float maximumPrintWidth = 0.0f;
+  int orientation = 1;
+  std::int16_t copies = 1;
+  std::int16_t collate = 0;
+  bool endOfJob = false;
+  bool firstPage = false;
+  bool cropPath = false;  // crop labels: dot sizes truncated, no landscape turn
+};
+
+// The page image held in the PdevState, steps 5 to 19 of the ordinary writer.
+void WritePageFromState(capture::PdevState* state, PageJob* job);
+
+// The page has no dark pixel: every byte of its 8-bit image is 255.
+bool IsBlankOnArrival(const std::uint8_t* pixels, std::uint32_t imageSize);
+
+// Refreshes the BMP headers of the page record before halftoning.
+void RefreshPageHeaders(capture::PdevState* state);
+
+}  // namespace output

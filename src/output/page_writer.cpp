@@ -1,0 +1,174 @@
+// The page writer: form lookup, width check, job stream copy, the pixel
+// pipeline, the commands, and the saved print file at the end of the job.
+#include "output/page_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "capture/pdev_state.h"
+#include "diag/files.h"
+#include "diag/print_jobs.h"
+#include "diag/trace.h"
+#include "diag/user_message.h"
+#include "output/page_counters.h"
+#include "output/page_pipeline.h"
+#include "platform/os.h"
+#include "settings/form_manager.h"
+#include "settings/media_store.h"
+
+namespace output {
+
+namespace {
+
+constexpr char kUnsupportedMediaTrace[] = "Select a media size supported by your printer.";
+// Saved print files of one second get numbers; past this many tries the copy
+// is failing for another reason than an existing name, and is given up.
+constexpr int kMaxNumberedNames = 10000;
+
+std::u16string FieldText(const char16_t* field, std::size_t chars) {
+  std::size_t n = 0;
+  while (n < chars && field[n] != u'\0') ++n;
+  return std::u16string(field, n);
+}
+
+std::u16string Ascii(const char* text) { return std::u16string(text, text + std::strlen(text)); }
+
+void ShowUnsupportedMedia(const frame::PrivateDevmode& record) {
+  diag::Trace(kUnsupportedMediaTrace);
+  diag::ResourceString text(diag::LoadResourceString(diag::kMsgSelectSupportedMedia));
+  diag::ShowUserMessage(record.modelName, text.get());
+}
+
+// Step 2: the label size of the job's form, into the record's media settings.
+bool ResolveLabelSize(winabi::DEVOBJ* pdevobj, const winabi::DEVMODEW& saved,
+                      frame::PrivateDevmode* record) {
+  settings::MediaSettings& media = record->mediaSettings;
+  char16_t formName[33] = {};
+  std::memcpy(formName, saved.dmFormName, sizeof saved.dmFormName);
+  if (formName[0] == u'\0') {
+    settings::FindMediaByPaperWidth(pdevobj->hPrinter, saved.dmPaperWidth, &media);
+    media.mmLabelWidth = saved.dmPaperWidth / 10.0f;
+    media.mmLabelLength = saved.dmPaperLength / 10.0f;
+  } else {
+    const std::u16string model = FieldText(record->modelName, frame::kPathChars);
+    std::u16string formsKey;
+    settings::FindFormsKeyPath(model, formName, &formsKey);
+    if (!settings::ReadMediaSettings(formsKey, record->modelName, formName, &media)) {
+      return false;
+    }
+  }
+  int index = 0;
+  settings::FormMargins margins;
+  winabi::SIZEL size{};
+  if (settings::GetFormSize(pdevobj->hPrinter, formName, &index, &margins, &size)) {
+    media.mmLabelWidth = size.cx / 1000.0f;
+    media.mmLabelLength = size.cy / 1000.0f;
+    media.mmLeftMargin = margins.left / 1000.0f;
+    media.mmTopMargin = margins.top / 1000.0f;
+    media.mmRightMargin = margins.right / 1000.0f;
+    media.mmBottomMargin = margins.bottom / 1000.0f;
+  }
+  return true;
+}
+
+// Step 3: a form more than 0.1 mm wider than the widest media is refused.
+bool TooWide(const frame::PrivateDevmode& record) {
+  return (static_cast<double>(record.mediaSettings.mmLabelWidth) - 0.1) -
+             static_cast<double>(record.maximumMediaWidth) >=
+         0.000001;
+}
+
+std::u16string PrinterName(winabi::DEVOBJ* pdevobj) {
+  std::u16string name;
+  settings::GetPrinterName(pdevobj->hPrinter, &name);
+  return name;
+}
+
+std::u16string StreamCopyPath(const std::u16string& folder, const std::u16string& printer) {
+  return folder + os::kWidePathSeparator + printer + u".temp";
+}
+
+// Step 4: the job stream copy, new on the first page, appended to later.
+std::optional<os::File> OpenStreamCopy(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record,
+                                       bool firstPage) {
+  if (record.printFileSwitch == 0) return std::nullopt;
+  const std::u16string folder = FieldText(record.printFileFolder, frame::kPathChars);
+  if (!diag::IsExistingDirectory(folder) || !diag::EnsureDirectory(folder)) return std::nullopt;
+  return os::File::Open(StreamCopyPath(folder, PrinterName(pdevobj)),
+                        firstPage ? os::File::Mode::kCreateAlways : os::File::Mode::kAppend);
+}
+
+std::u16string TimeStampedName(const std::u16string& folder, const std::u16string& document,
+                               const os::LocalTime& t, std::optional<int> number) {
+  char stamp[64];
+  if (number) {
+    std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d%02d%02d%02d_%d.prn", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, *number);
+  } else {
+    std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d%02d%02d%02d.prn", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+  }
+  return folder + os::kWidePathSeparator + document + Ascii(stamp);
+}
+
+}  // namespace
+
+// Step 20: the job stream copy becomes the saved print file.
+void SavePrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record, int firstNumber) {
+  const std::u16string folder = FieldText(record.printFileFolder, frame::kPathChars);
+  if (record.printFileSwitch == 0 || !diag::IsExistingDirectory(folder)) return;
+  char16_t documentBuffer[diag::kDocumentNameChars + 1] = {};
+  diag::GetJobDocumentName(pdevobj->hPrinter, documentBuffer);
+  const std::u16string document(documentBuffer);
+  const std::u16string copy = StreamCopyPath(folder, PrinterName(pdevobj));
+  if (record.fixedPrintFileNameSwitch != 0) {
+    os::CopyFile(copy, folder + os::kWidePathSeparator + document + u".prn", false);
+  } else {
+    const os::LocalTime now = os::GetLocalTime();
+    bool copied = os::CopyFile(copy, TimeStampedName(folder, document, now, std::nullopt), true);
+    for (int n = firstNumber; !copied && n < firstNumber + kMaxNumberedNames; ++n) {
+      copied = os::CopyFile(copy, TimeStampedName(folder, document, now, n), true);
+    }
+  }
+  os::DeleteFile(copy);
+}
+
+void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic,
+                                frame::PrivateDevmode* savedRecord, bool endOfJob) {
+  if (pdevobj == nullptr || savedPublic == nullptr || savedRecord == nullptr ||
+      pdevobj->pdevOEM == nullptr || pdevobj->pPublicDM == nullptr) {
+    return;
+  }
+  const bool firstPage = ++ThePageCounters().jobPage == 1;
+  if (!ResolveLabelSize(pdevobj, *savedPublic, savedRecord)) {
+    if (firstPage) ShowUnsupportedMedia(*savedRecord);
+    return;
+  }
+  if (TooWide(*savedRecord)) {
+    ShowUnsupportedMedia(*savedRecord);
+    return;
+  }
+  std::optional<os::File> copy = OpenStreamCopy(pdevobj, *savedRecord, firstPage);
+
+  auto* state = static_cast<capture::PdevState*>(pdevobj->pdevOEM);
+  PageJob job;
+  job.pdevobj = pdevobj;
+  job.copy = copy ? &*copy : nullptr;
+  job.record = savedRecord;
+  job.media = &savedRecord->mediaSettings;
+  job.orientation = pdevobj->pPublicDM->dmOrientation;
+  job.copies = savedPublic->dmCopies;
+  job.collate = savedPublic->dmCollate;
+  job.endOfJob = endOfJob;
+  job.firstPage = firstPage;
+  job.cropPath = false;
+  WritePageFromState(state, &job);
+  if (copy) copy->Close();
+
+  if (endOfJob) SavePrintFile(pdevobj, *savedRecord, 1);
+}
+
+}  // namespace output

@@ -1,0 +1,257 @@
+// Band capture: page assembly, palettes, the expected page height and the
+// page-end decision, observed through the PdevState and the spool files.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "capture/band_capture.h"
+#include "capture/job_state.h"
+#include "capture/page_spool.h"
+#include "output/page_counters.h"
+#include "platform/host/world.h"
+#include "settings/form_manager.h"
+#include "support/host_job.h"
+
+namespace {
+
+using testing_support::HostJob;
+
+struct CaptureTest : ::testing::Test {
+  void SetUp() override {
+    host::ResetWorld();
+    capture::ResetJobState();
+    output::ResetPageCounters();
+  }
+  void TearDown() override { host::ResetWorld(); }
+};
+
+// A 100 x 10 mm form (no margins): 79 lines at 203 dpi.
+void AddSmallForm(os::PrinterHandle printer) {
+  settings::MediaSettings m{};
+  m.mmLabelWidth = 100.0f;
+  m.mmLabelLength = 10.0f;
+  settings::AddOrUpdateForm(printer, u"Small", m);
+}
+
+TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
+  const settings::FormMargins none;
+  struct Case {
+    int orientation, formIndex;
+    std::uint32_t resolution;
+    std::uint32_t expected;
+  } fixed[] = {{1, 1, 203, 2114}, {2, 1, 203, 1607}, {1, 1, 300, 3125}, {2, 1, 300, 2375},
+               {1, 1, 600, 6250}, {2, 1, 600, 4750}, {1, 9, 203, 2233}, {2, 9, 203, 1539},
+               {1, 9, 300, 3300}, {2, 9, 300, 2275}, {1, 9, 0, 6600},   {3, 9, 0, 4550}};
+  for (const Case& c : fixed) {
+    EXPECT_EQ(capture::ExpectedPageHeight(c.orientation, c.formIndex, c.resolution, none, 1, 1),
+              c.expected);
+  }
+  // Landscape on a 100 mm wide form with 1.4 mm side margins: trunc(97.2 / 25.4 * 203).
+  settings::FormMargins sides;
+  sides.left = sides.right = 1400;
+  EXPECT_EQ(capture::ExpectedPageHeight(2, 0, 203, sides, 100000, 150000), 776u);
+  settings::FormMargins topBottom;
+  topBottom.top = 1000;
+  topBottom.bottom = 2000;
+  EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000),
+            static_cast<std::uint32_t>(147.0 / 25.4 * 300));
+  EXPECT_EQ(capture::ExpectedPageHeight(1, 1, 203, none, 100000, 0), 0u);
+}
+
+TEST_F(CaptureTest, BandsGrowThePageUntilTheExpectedHeight) {
+  HostJob job;
+  AddSmallForm(host::PrinterHandleOf(u"Desk"));
+  job.SetForm(u"Small");
+  job.Enable();
+  job.StartPage();
+  ASSERT_EQ(job.Band(801, 40, 0x11), winabi::S_OK);
+  capture::PdevState* s = job.state();
+  EXPECT_EQ(s->infoHeader.biWidth, 801);
+  EXPECT_EQ(s->infoHeader.biHeight, 40);
+  EXPECT_EQ(s->pageBufferSize, 804u * 40);
+  EXPECT_EQ(s->expectedPageHeight, 79u);
+  EXPECT_EQ(s->pageStartPending, 0u);
+  ASSERT_EQ(job.Band(801, 30, 0x22), winabi::S_OK);
+  EXPECT_EQ(s->infoHeader.biHeight, 70);
+  EXPECT_EQ(s->pageBuffer[0], 0x11);
+  EXPECT_EQ(s->pageBuffer[804 * 40], 0x22);
+  EXPECT_TRUE(job.TempFiles().empty());
+
+  // The band that reaches 79 lines ends the page: it is saved for page-out.
+  ASSERT_EQ(job.Band(801, 30, 0x33), winabi::S_OK);
+  EXPECT_EQ(s->infoHeader.biHeight, 0);
+  EXPECT_EQ(s->bandHeaderCaptured, 0u);
+  EXPECT_EQ(s->linesAtPreviousBand, 0u);
+  EXPECT_EQ(job.TempFiles().size(), 2u);  // page image and spool record
+  EXPECT_EQ(capture::TheJobState().jobCount, 1u);
+
+  // The page image file holds both headers and the 100 rows.
+  const std::u16string imagePath(job.record.pageImagePath);
+  std::ifstream image(host::ToUtf8(imagePath), std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(image)), {});
+  ASSERT_EQ(bytes.size(), 54u + 804 * 100);
+  winabi::BITMAPINFOHEADER info;
+  std::memcpy(&info, bytes.data() + 14, 40);
+  EXPECT_EQ(info.biHeight, 100);
+  EXPECT_EQ(info.biSizeImage, 804u * 100);
+  EXPECT_EQ(bytes[54], 0x11);
+  EXPECT_EQ(bytes[54 + 804 * 99], 0x33);
+}
+
+TEST_F(CaptureTest, AnEmptyBandEndsThePageAndAPendingStartRestartsTheBuffer) {
+  HostJob job;
+  AddSmallForm(host::PrinterHandleOf(u"Desk"));
+  job.SetForm(u"Small");
+  job.Enable();
+  job.StartPage();
+  job.Band(64, 10, 0x44);
+  ASSERT_EQ(job.Band(64, 0, 0x00), winabi::S_OK);  // adds no lines: page end
+  EXPECT_EQ(job.state()->infoHeader.biHeight, 0);
+  EXPECT_EQ(job.TempFiles().size(), 2u);
+
+  job.StartPage();
+  job.Band(64, 5, 0x55);
+  EXPECT_EQ(job.state()->pageBufferSize, 64u * 5);  // only the new band
+  EXPECT_EQ(job.state()->pageBuffer[0], 0x55);
+}
+
+TEST_F(CaptureTest, FirstSpoolerFormEndsAtItsFixedLineCount) {
+  HostJob job;
+  job.SetForm(u"Letter");  // position 1 of the spooler's list
+  job.Enable();
+  job.StartPage();
+  for (int i = 0; i < 21; ++i) job.Band(16, 100, 0xFF);
+  EXPECT_EQ(job.state()->infoHeader.biHeight, 2100);
+  EXPECT_TRUE(job.TempFiles().empty());
+  job.Band(16, 14, 0xFF);
+  EXPECT_EQ(job.state()->infoHeader.biHeight, 0);
+  EXPECT_EQ(job.TempFiles().size(), 2u);
+}
+
+TEST_F(CaptureTest, PageWithoutAKnownSizeIsKeptButNeverEnds) {
+  HostJob job;
+  job.SetForm(u"No such form");
+  job.Enable();
+  job.StartPage();
+  ASSERT_EQ(job.Band(16, 10, 0x10), winabi::S_OK);
+  ASSERT_EQ(job.Band(16, 0, 0x10), winabi::S_OK);
+  EXPECT_EQ(job.state()->infoHeader.biHeight, 10);
+  EXPECT_TRUE(job.TempFiles().empty());
+  job.EndDoc();  // the buffer is freed, nothing printed
+  EXPECT_EQ(job.state()->pageBuffer, nullptr);
+  EXPECT_TRUE(job.driverInterface.spooled.empty());
+}
+
+TEST_F(CaptureTest, PalettesByColourMode) {
+  HostJob job;
+  AddSmallForm(host::PrinterHandleOf(u"Desk"));
+  job.SetForm(u"Small");
+  job.Enable();
+  job.StartPage();
+  job.Band(16, 4, 0, capture::kBandsNoPalette);
+  EXPECT_EQ(job.state()->palettized, 0u);
+  EXPECT_EQ(job.state()->palette, nullptr);
+  job.Band(16, 0, 0);  // end the page
+
+  job.StartPage();
+  job.Band(16, 4, 0, capture::kBands1Bit);
+  ASSERT_NE(job.state()->palette, nullptr);
+  EXPECT_EQ(job.state()->paletteEntryCount, 2u);
+  const std::uint8_t oneBit[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+  EXPECT_EQ(std::memcmp(job.state()->palette, oneBit, 8), 0);
+  job.Band(16, 0, 0);
+
+  // 256 colours come from the device palette, stored blue-green-red, the last
+  // entry forced to white.
+  host::TheWorld().paletteEntries.assign(256, winabi::PALETTEENTRY{10, 20, 30, 0});
+  job.state()->paletteHandle = host::HostPaletteHandle();
+  job.StartPage();
+  ASSERT_EQ(job.Band(16, 4, 0, capture::kBands256Colours), winabi::S_OK);
+  EXPECT_EQ(job.state()->paletteEntryCount, 256u);
+  EXPECT_EQ(job.state()->palette[0], 30);
+  EXPECT_EQ(job.state()->palette[1], 20);
+  EXPECT_EQ(job.state()->palette[2], 10);
+  EXPECT_EQ(job.state()->palette[255 * 4], 255);
+  job.Band(16, 0, 0);
+
+  // Without a readable device palette the first band fails.
+  host::TheWorld().paletteEntries.clear();
+  job.StartPage();
+  EXPECT_EQ(job.Band(16, 4, 0, capture::kBands16Colours), winabi::E_FAIL);
+}
+
+TEST_F(CaptureTest, OutOfMemoryDropsThePageSoFar) {
+  HostJob job;
+  AddSmallForm(host::PrinterHandleOf(u"Desk"));
+  job.SetForm(u"Small");
+  job.Enable();
+  job.StartPage();
+  job.Band(16, 4, 0x10, capture::kBandsNoPalette);
+  host::TheWorld().localAllocFailAfter = 0;
+  EXPECT_EQ(job.Band(16, 4, 0x10, capture::kBandsNoPalette), winabi::E_FAIL);
+  EXPECT_EQ(job.state()->pageBuffer, nullptr);
+  EXPECT_EQ(job.state()->pageBufferSize, 0u);
+  host::TheWorld().localAllocFailAfter = -1;
+}
+
+TEST_F(CaptureTest, MergedMediaTypeIsWrittenIntoEveryBand) {
+  HostJob job;
+  AddSmallForm(host::PrinterHandleOf(u"Desk"));
+  job.SetForm(u"Small");
+  job.publicDm.dmMediaType = 7;
+  job.Enable();
+  job.StartPage();
+  job.Band(16, 4, 0);
+  EXPECT_EQ(job.publicDm.dmMediaType, 7u);  // no merge yet: left alone
+
+  winabi::DEVMODEW mergedIn{};
+  mergedIn.dmMediaType = 260;
+  frame::PrivateDevmode in{};
+  frame::WriteDevmodeHeader(&in);
+  frame::PrivateDevmode out{};
+  winabi::OEMDMPARAM param{};
+  param.pPublicDMIn = &mergedIn;
+  param.pOEMDMIn = &in;
+  param.pOEMDMOut = &out;
+  ASSERT_EQ(job.plugin->DevMode(frame::OEMDM_MERGE, &param), winabi::S_OK);
+  job.Band(16, 4, 0);
+  EXPECT_EQ(job.publicDm.dmMediaType, 260u);
+}
+
+TEST_F(CaptureTest, SpoolRecordRoundTripsEveryCarriedField) {
+  frame::PrivateDevmode record;
+  auto* bytes = reinterpret_cast<std::uint8_t*>(&record);
+  for (std::size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  winabi::DEVMODEW dm{};
+  dm.dmFormName[0] = u'Q';
+  dm.dmPaperWidth = 1016;
+  dm.dmPaperLength = -3;
+  dm.dmCopies = 4;
+  std::vector<std::uint8_t> packed(capture::kPageSpoolRecordSize);
+  capture::PackPageSpoolRecord(record, dm, packed.data());
+  // Spot checks against the packed layout.
+  EXPECT_EQ(packed[0], bytes[20]);
+  EXPECT_EQ(packed[44], bytes[72]);
+  EXPECT_EQ(packed[4218], bytes[5364]);
+  EXPECT_EQ(packed[6613], bytes[5344]);
+  EXPECT_EQ(packed[6630], 'Q');
+
+  frame::PrivateDevmode back;
+  std::memset(&back, 0, sizeof back);
+  winabi::DEVMODEW dmBack{};
+  capture::UnpackPageSpoolRecord(packed.data(), &back, &dmBack);
+  const auto* got = reinterpret_cast<const std::uint8_t*>(&back);
+  // Carried fields come back byte for byte; the header and the upper bytes
+  // of the sensor setting are not carried.
+  for (std::size_t i : {20u, 29u, 32u, 72u, 591u, 600u, 4248u, 4252u, 4795u, 5316u, 5344u, 5363u,
+                        5364u, 5368u, 5631u, 6671u}) {
+    EXPECT_EQ(got[i], bytes[i]) << "offset " << i;
+  }
+  EXPECT_EQ(got[5345], 0);
+  EXPECT_EQ(got[0], 0);
+  EXPECT_EQ(dmBack.dmPaperWidth, 1016);
+  EXPECT_EQ(dmBack.dmPaperLength, -3);
+  EXPECT_EQ(dmBack.dmCopies, 4);
+}
+
+}  // namespace
