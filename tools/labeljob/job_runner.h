@@ -1,0 +1,53 @@
+// labeljob's universal driver and spooler: prints grey page images through
+// the plug-in's exported entry points, band by band, on the host world.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "job_settings.h"
+#include "png_page.h"
+
+namespace labeljob {
+
+struct RunOptions {
+  std::uint32_t bandHeight = 128;  // rows per ImageProcessing call
+  std::string tempDirectory;       // the spooler's temporary folder; empty: a fresh one
+};
+
+struct ShownMessage {
+  std::string title;
+  std::string text;
+};
+
+struct SpoolerForm {
+  std::string name;
+  std::int32_t width = 0, length = 0;                     // thousandths of a millimetre
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // imageable area
+};
+
+struct JobResult {
+  std::vector<std::uint8_t> stream;  // every byte written to the spooler
+  std::uint32_t pagesCaptured = 0;
+  std::uint32_t labelsPrinted = 0;  // sum of the copies of the PRINT commands
+  std::vector<ShownMessage> messages;
+  std::vector<SpoolerForm> forms;  // user forms of the spooler after the job
+};
+
+// Sets up the host world for the printer of the job (printer, media
+// definitions, the spooler forms they have from earlier jobs).
+void PrepareWorld(const JobSettings& job, const RunOptions& options);
+
+// Runs one document on the prepared world and returns what the spooler got.
+JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages,
+                      const RunOptions& options);
+
+// PrepareWorld and RunDocument.
+JobResult RunJob(const JobSettings& job, const std::vector<GreyPage>& pages,
+                 const RunOptions& options);
+
+// Sum of the copies of every "PRINT m,n" line of a stream.
+std::uint32_t CountPrintedLabels(const std::vector<std::uint8_t>& stream);
+
+}  // namespace labeljob
