@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "capture/pdev_state.h"
 #include "frame/private_devmode.h"
@@ -35,5 +37,29 @@ bool IsBlankOnArrival(const std::uint8_t* pixels, std::uint32_t imageSize);
 
 // Refreshes the BMP headers of the page record before halftoning.
 void RefreshPageHeaders(capture::PdevState* state);
+
+// An 8-bit grey image, rows padded to 4 bytes.
+struct GreyImage {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t stride = 0;
+  std::vector<std::uint8_t> pixels;
+};
+inline std::uint32_t GreyStride(std::uint32_t width) { return (width + 3) & ~3u; }
+
+// Turns a grey image a quarter turn: clockwise (90 degrees) or
+// counter-clockwise (270). Nothing when the memory cannot be had.
+std::optional<GreyImage> TurnGreyQuarter(const std::uint8_t* pixels, std::uint32_t width,
+                                         std::uint32_t stride, std::uint32_t height,
+                                         bool clockwise);
+
+// Label size in printer dots (Wd, Ld); widths beyond the print width are
+// centred on the head and the media margins adjusted.
+struct LabelDots {
+  std::uint32_t width = 0;
+  std::uint32_t length = 0;
+};
+LabelDots LabelSizeInDots(settings::MediaSettings* media, float maximumPrintWidth,
+                          std::uint32_t resolution, bool cropPath);
 
 }  // namespace output

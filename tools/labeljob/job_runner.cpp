@@ -265,6 +265,7 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
       plugin->ImageProcessing(&devobj, band.data(), &info, nullptr, 5, &ip, &taken);
     }
     ++result.pagesCaptured;
+    if (options.afterPage) options.afterPage(result.pagesCaptured - 1, result.stream);
   }
   if (endDoc != nullptr) endDoc(&surface, 0);
   plugin->DisablePDEV(&devobj);

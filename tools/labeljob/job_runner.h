@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ namespace labeljob {
 struct RunOptions {
   std::uint32_t bandHeight = 128;  // rows per ImageProcessing call
   std::string tempDirectory;       // the spooler's temporary folder; empty: a fresh one
+  // Called after the last band of each page with the page's index and the
+  // stream so far (tests watch pages go out one page late).
+  std::function<void(std::size_t page, const std::vector<std::uint8_t>& stream)> afterPage;
 };
 
 struct ShownMessage {
