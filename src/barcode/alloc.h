@@ -1,0 +1,32 @@
+// Allocation that fails as a value, with a switch for tests to make the
+// n-th allocation fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace barcode {
+
+namespace test_hooks {
+// -1: never fail; n >= 0: the allocation after n more succeed fails.
+void FailAllocationAfter(int n);
+}  // namespace test_hooks
+
+void* AllocZeroed(size_t count, size_t size);
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+template <class T>
+using Buffer = std::unique_ptr<T[], FreeDeleter>;
+
+// Zeroed array of n elements, or null (also when n * sizeof(T) would wrap).
+template <class T>
+Buffer<T> AllocArray(size_t n) {
+  return Buffer<T>(static_cast<T*>(AllocZeroed(n == 0 ? 1 : n, sizeof(T))));
+}
+
+}  // namespace barcode

@@ -1,0 +1,165 @@
+#include "support/barcode_fixtures.h"
+
+#include <ZXing/ReadBarcode.h>
+#include <zint.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace fixtures {
+
+std::vector<uint8_t> EncodeLinear(int zintSymbology, const std::string& data, bool gs1) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  if (gs1) symbol->input_mode = GS1_MODE;
+  std::vector<uint8_t> modules;
+  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                           static_cast<int>(data.size()));
+  if (rc < ZINT_ERROR) {
+    // EAN/UPC add-on rows aside, the first row holds the whole symbol.
+    for (int col = 0; col < symbol->width; ++col)
+      modules.push_back((symbol->encoded_data[0][col / 8] >> (col % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return modules;
+}
+
+void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement& at,
+                int quietModules) {
+  const double a = at.angleDegrees * M_PI / 180.0;
+  const double ca = std::cos(a), sa = std::sin(a);
+  const double halfW = (modules.size() + 2.0 * quietModules) * at.moduleWidth / 2.0;
+  const double halfH = at.barHeight / 2.0;
+  const double reach = std::sqrt(halfW * halfW + halfH * halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(at.centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(at.centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(at.centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(at.centreY + reach));
+  const double symbolHalf = modules.size() * at.moduleWidth / 2.0;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      // Pixel centre into symbol coordinates (u across the bars).
+      double px = x + 0.5 - at.centreX, py = y + 0.5 - at.centreY;
+      double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(v) > halfH || std::fabs(u) > halfW) continue;
+      int module = static_cast<int>(std::floor((u + symbolHalf) / at.moduleWidth));
+      bool dark = module >= 0 && module < static_cast<int>(modules.size()) && modules[module];
+      page->at(x, y) = dark ? 0 : 255;
+    }
+  }
+}
+
+void DrawClutter(Page* page, Rng* rng, int textLines, int boxes) {
+  for (int b = 0; b < boxes; ++b) {
+    int w = rng->Uniform(40, page->width / 3), h = rng->Uniform(30, page->height / 4);
+    int x = rng->Uniform(0, page->width - w - 1), y = rng->Uniform(0, page->height - h - 1);
+    for (int k = 0; k < w; ++k) page->at(x + k, y) = page->at(x + k, y + h) = 0;
+    for (int k = 0; k <= h; ++k) page->at(x, y + k) = page->at(x + w, y + k) = 0;
+  }
+  for (int l = 0; l < textLines; ++l) {
+    int glyphH = rng->Uniform(8, 20);
+    int y = rng->Uniform(0, page->height - glyphH - 1);
+    int x = rng->Uniform(0, page->width / 2);
+    int glyphs = rng->Uniform(5, 30);
+    for (int g = 0; g < glyphs && x + glyphH < page->width; ++g) {
+      // A glyph: a stem and a bowl or bar, stroke width of a print font.
+      int stroke = std::max(1, glyphH / 7), gw = glyphH * 2 / 3;
+      int shape = rng->Uniform(0, 2);
+      for (int dy = 0; dy < glyphH; ++dy)
+        for (int dx = 0; dx < gw; ++dx) {
+          bool stem = dx < stroke;
+          bool bar = shape == 0 && (dy < stroke || dy >= glyphH - stroke);
+          bool right = shape == 1 && dx >= gw - stroke;
+          bool mid = shape == 2 && std::abs(dy - glyphH / 2) < stroke;
+          if (stem || bar || right || mid) page->at(x + dx, y + dy) = 0;
+        }
+      x += gw + stroke + rng->Uniform(1, 4) + (rng->Uniform(0, 5) == 0 ? glyphH / 2 : 0);
+    }
+  }
+}
+
+void AddNoise(Page* page, Rng* rng, int amplitude) {
+  for (uint8_t& p : page->grey) {
+    int v = p + rng->Uniform(-amplitude, amplitude);
+    p = static_cast<uint8_t>(std::clamp(v, 0, 255));
+  }
+}
+
+void BoxBlur(Page* page) {
+  Page out = *page;
+  for (int y = 1; y + 1 < page->height; ++y)
+    for (int x = 1; x + 1 < page->width; ++x) {
+      int sum = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) sum += page->at(x + dx, y + dy);
+      out.at(x, y) = static_cast<uint8_t>(sum / 9);
+    }
+  *page = out;
+}
+
+Page Rotate90(const Page& page) {
+  Page out(page.height, page.width);
+  for (int y = 0; y < page.height; ++y)
+    for (int x = 0; x < page.width; ++x)
+      out.at(page.height - 1 - y, x) = page.grey[static_cast<size_t>(y) * page.width + x];
+  return out;
+}
+
+std::vector<ZxingRead> ReadWithZxing(const Page& page) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(BarcodeFormat::LinearCodes);
+  hints.setTryRotate(true);
+  hints.setTryHarder(false);
+  hints.setMaxNumberOfSymbols(1);
+  hints.setReturnCodabarStartEnd(false);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingRead> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    std::string name;
+    switch (r.format()) {
+      case BarcodeFormat::Code39:
+        name = "CODE_39";
+        break;
+      case BarcodeFormat::Code93:
+        name = "CODE_93";
+        break;
+      case BarcodeFormat::Code128:
+        name = "CODE_128";
+        break;
+      case BarcodeFormat::Codabar:
+        name = "CODABAR";
+        break;
+      case BarcodeFormat::ITF:
+        name = "ITF";
+        break;
+      case BarcodeFormat::EAN8:
+        name = "EAN_8";
+        break;
+      case BarcodeFormat::EAN13:
+        name = "EAN_13";
+        break;
+      case BarcodeFormat::UPCA:
+        name = "UPC_A";
+        break;
+      case BarcodeFormat::UPCE:
+        name = "UPC_E";
+        break;
+      default:
+        name = "OTHER";
+        break;
+    }
+    reads.push_back({name, r.text()});
+  }
+  return reads;
+}
+
+std::vector<uint8_t> Binarize(const Page& page, int threshold) {
+  std::vector<uint8_t> out(page.grey.size());
+  for (size_t i = 0; i < out.size(); ++i) out[i] = page.grey[i] < threshold ? 1 : 0;
+  return out;
+}
+
+}  // namespace fixtures
