@@ -24,12 +24,58 @@ struct Uni2Vtbl {
   HRESULT(STDMETHODCALLTYPE* DevMode)(void*, DWORD, void*);
   HRESULT(STDMETHODCALLTYPE* EnableDriver)(void*, DWORD, DWORD, void*);
   HRESULT(STDMETHODCALLTYPE* DisableDriver)(void*);
-  void* EnablePDEV;
-  void* DisablePDEV;
+  HRESULT(STDMETHODCALLTYPE* EnablePDEV)
+  (void*, void*, PWSTR, ULONG, void*, ULONG, void*, ULONG, void*, void*, void**);
+  HRESULT(STDMETHODCALLTYPE* DisablePDEV)(void*, void*);
   void* ResetPDEV;
   void* PublishDriverInterface;
   HRESULT(STDMETHODCALLTYPE* GetImplementedMethod)(void*, PSTR);
+  void* DriverDMS;
+  void* CommandCallback;
+  HRESULT(STDMETHODCALLTYPE* ImageProcessing)
+  (void*, void*, PBYTE, PBITMAPINFOHEADER, PBYTE, DWORD, void*, PBYTE*);
 };
+
+// DRVENABLEDATA / DRVFN, DEVOBJ and SURFOBJ as the DDK declares them.
+struct DrvFn {
+  ULONG iFunc;
+  void* pfn;
+};
+struct DrvEnableData {
+  ULONG iDriverVersion;
+  ULONG c;
+  DrvFn* pdrvfn;
+};
+struct DevObj {
+  DWORD dwSize;
+  void* pdevOEM;
+  HANDLE hEngine;
+  HANDLE hPrinter;
+  HANDLE hOEM;
+  PDEVMODEW pPublicDM;
+  void* pOEMDM;
+  void* pDrvProcs;
+};
+struct SurfObj {
+  void* dhsurf;
+  void* hsurf;
+  void* dhpdev;
+  void* rest[8];
+};
+struct IpParams {
+  DWORD dwSize;
+  POINT ptOffset;
+  PSTR pHalftoneOption;
+  BOOL bBanding;
+  BOOL bBlankBand;
+};
+
+int gDriverEndDocCalls = 0;
+BOOL APIENTRY DriverStartPage(SurfObj*) { return TRUE; }
+BOOL APIENTRY DriverEndDoc(SurfObj*, ULONG) {
+  ++gDriverEndDocCalls;
+  return TRUE;
+}
 struct Uni2 {
   const Uni2Vtbl* vtbl;
 };
@@ -102,6 +148,59 @@ int DriveThePlugin(const char* path) {
   char name2[] = "ImageProcessingEx";
   Check(plugin->vtbl->GetImplementedMethod(plugin, name1) == S_OK, "GetImplementedMethod(yes)");
   Check(plugin->vtbl->GetImplementedMethod(plugin, name2) == S_FALSE, "GetImplementedMethod(no)");
+
+  // A document without a printer handle: its page size cannot be found, so
+  // the band is taken but no page is printed; nothing may crash.
+  DrvEnableData hooks{};
+  Check(plugin->vtbl->EnableDriver(plugin, 0x00010000, sizeof hooks, &hooks) == S_OK &&
+            hooks.c == 2 && hooks.pdrvfn[0].iFunc == 34 && hooks.pdrvfn[1].iFunc == 33,
+        "EnableDriver(hooks)");
+  DrvFn driverFns[] = {{33, reinterpret_cast<void*>(&DriverStartPage)},
+                       {34, reinterpret_cast<void*>(&DriverEndDoc)}};
+  DrvEnableData driverTable{0x00010000, 2, driverFns};
+  DEVMODEW publicDm{};
+  publicDm.dmSize = sizeof publicDm;
+  publicDm.dmOrientation = 1;
+  publicDm.dmPaperWidth = 1016;
+  publicDm.dmPaperLength = 1524;
+  static unsigned char privateDm[7196];
+  std::memcpy(privateDm, record, sizeof privateDm);
+  DevObj devobj{};
+  devobj.dwSize = sizeof devobj;
+  devobj.pPublicDM = &publicDm;
+  devobj.pOEMDM = privateDm;
+  ULONG gdiInfo[64] = {};
+  gdiInfo[6] = 8;  // cBitsPixel
+  unsigned char devInfo[512] = {};
+  Check(plugin->vtbl->EnablePDEV(plugin, &devobj, nullptr, 0, nullptr, sizeof gdiInfo, gdiInfo,
+                                 sizeof devInfo, devInfo, &driverTable, &devobj.pdevOEM) == S_OK &&
+            devobj.pdevOEM != nullptr,
+        "EnablePDEV");
+  SurfObj surface{};
+  surface.dhpdev = &devobj;
+  using StartPageFn = BOOL(APIENTRY*)(SurfObj*);
+  using EndDocFn = BOOL(APIENTRY*)(SurfObj*, ULONG);
+  Check(reinterpret_cast<StartPageFn>(hooks.pdrvfn[1].pfn)(&surface) == TRUE, "StartPage hook");
+  static BYTE band[64 * 16];
+  std::memset(band, 0x80, sizeof band);
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = 64;
+  info.biHeight = 16;
+  info.biPlanes = 1;
+  info.biBitCount = 8;
+  info.biSizeImage = sizeof band;
+  IpParams ip{};
+  ip.dwSize = sizeof ip;
+  PBYTE taken = nullptr;
+  Check(plugin->vtbl->ImageProcessing(plugin, &devobj, band, &info, nullptr, 5, &ip, &taken) ==
+                S_OK &&
+            taken == reinterpret_cast<PBYTE>(1),
+        "ImageProcessing takes the band");
+  Check(reinterpret_cast<EndDocFn>(hooks.pdrvfn[0].pfn)(&surface, 0) == TRUE &&
+            gDriverEndDocCalls == 1,
+        "EndDoc hook calls the driver's DrvEndDoc");
+  Check(plugin->vtbl->DisablePDEV(plugin, &devobj) == S_OK, "DisablePDEV");
 
   Check(plugin->vtbl->Release(plugin) == 0, "Release");
   Check(canUnload() == S_OK, "DllCanUnloadNow after release");
