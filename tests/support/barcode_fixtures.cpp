@@ -112,6 +112,8 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   hints.setFormats(BarcodeFormat::LinearCodes);
   hints.setTryRotate(true);
   hints.setTryHarder(false);
+  // Several linear reads in one call trip an assertion in this zxing-cpp build,
+  // so callers hand it one symbol at a time.
   hints.setMaxNumberOfSymbols(1);
   hints.setReturnCodabarStartEnd(false);
   ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);

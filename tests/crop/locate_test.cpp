@@ -1,0 +1,191 @@
+// The location front-end's argument checks, image steps and result clean-up.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "barcode/alloc.h"
+#include "barcode/error_trail.h"
+#include "crop/locate_barcodes.h"
+
+namespace {
+
+using barcode::SymbolResult;
+using barcode::SymbolResultList;
+
+crop::LocateOptions Options(uint32_t w, uint32_t h) {
+  crop::LocateOptions o{};
+  o.regionWidth = static_cast<int32_t>(w);
+  o.regionHeight = static_cast<int32_t>(h);
+  for (int t : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13}) o.types[t] = 1;
+  o.resolution = 300;
+  o.maxResults = 100;
+  return o;
+}
+
+TEST(LocateBarcodes, ReturnCodes) {
+  std::vector<uint8_t> px(100 * 80, 255);
+  const crop::SourceImage good{px.data(), 100, 100, 80, 1, 1};
+  struct Case {
+    const char* what;
+    crop::SourceImage image;
+    int32_t left, top, width, height;
+    bool noTypes;
+    int32_t code;
+  } cases[] = {
+      {"blank page", good, 0, 0, 100, 80, false, 0},
+      {"null pixels", {nullptr, 100, 100, 80, 1, 1}, 0, 0, 100, 80, false, 4},
+      {"two bytes per pixel", {px.data(), 50, 100, 80, 1, 2}, 0, 0, 50, 80, false, 4},
+      {"unknown format", {px.data(), 100, 100, 80, 3, 1}, 0, 0, 100, 80, false, 4},
+      {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4},
+      {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4},
+      {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4},
+      {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4},
+      {"empty region", good, 0, 0, 0, 0, false, 5},
+      {"region past the right edge", good, 10, 0, 100, 80, false, 5},
+      {"region above the image", good, 0, -1, 100, 80, false, 5},
+      {"negative width", good, 50, 0, -10, 80, false, 5},
+      {"nothing wanted", good, 0, 0, 100, 80, true, 5},
+  };
+  for (const Case& c : cases) {
+    crop::LocateOptions o = Options(100, 80);
+    o.regionLeft = c.left, o.regionTop = c.top, o.regionWidth = c.width, o.regionHeight = c.height;
+    if (c.noTypes) std::memset(o.types, 0, sizeof(o.types));
+    SymbolResultList results{7, nullptr};
+    EXPECT_EQ(crop::LocateBarcodes(&c.image, &o, &results), c.code) << c.what;
+    if (c.code != 0) {
+      EXPECT_EQ(results.items, nullptr) << c.what;
+      const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
+      ASSERT_GE(trail.count, 2u) << c.what;
+      EXPECT_EQ(trail.slots[trail.count - 1], -(barcode::kCategoryStepFailed + 777000 + 5));
+    } else {
+      EXPECT_EQ(results.count, 0) << c.what;
+    }
+    crop::FreeLocateResults(&results);
+  }
+  crop::LocateOptions o = Options(100, 80);
+  SymbolResultList results{};
+  EXPECT_EQ(crop::LocateBarcodes(nullptr, &o, &results), 5);
+  // Memory: the result array itself, then each later allocation.
+  for (int n = 0; n < 6; ++n) {
+    barcode::test_hooks::FailAllocationAfter(n);
+    int32_t code = crop::LocateBarcodes(&good, &o, &results);
+    barcode::test_hooks::FailAllocationAfter(-1);
+    // The result array and the binary image are ours (3); inside the
+    // library's scan a memory failure is a failed stage (7).
+    if (n <= 1)
+      EXPECT_EQ(code, 3) << n;
+    else
+      EXPECT_TRUE(code == 3 || code == 7) << n << " " << code;
+    EXPECT_EQ(results.items, nullptr);
+    crop::FreeLocateResults(&results);
+  }
+}
+
+SymbolResult Result(uint32_t type, const char* text, int x, int y, int w, int h, double angle) {
+  SymbolResult r{};
+  r.type = type;
+  std::strcpy(r.text, text);
+  std::strcpy(r.secondText, text);
+  r.centreX = x, r.centreY = y, r.width = w, r.height = h, r.angle = angle;
+  return r;
+}
+
+TEST(MergeSplitReads, JoinsReadsAlongTheBarsOnly) {
+  std::unique_ptr<SymbolResult[]> items(new SymbolResult[8]());
+  SymbolResultList list{0, items.get()};
+  // Two halves of one Code 128, one above the other.
+  items[0] = Result(2, "ABC", 200, 100, 300, 40, 0);
+  items[1] = Result(2, "ABC", 200, 142, 300, 40, 0);
+  // Same text beside it along the reading direction: not a split read.
+  items[2] = Result(2, "XYZ", 200, 300, 300, 40, 0);
+  items[3] = Result(2, "XYZ", 520, 300, 300, 40, 0);
+  // Same place, other text; and a 2-D type.
+  items[4] = Result(2, "ABD", 200, 120, 300, 40, 0);
+  items[5] = Result(9, "Q", 600, 600, 50, 50, 0);
+  items[6] = Result(9, "Q", 600, 610, 50, 50, 0);
+  list.count = 7;
+  bool changed = true;
+  crop::MergeSplitReads(&list, &changed);
+  EXPECT_TRUE(changed);
+  ASSERT_EQ(list.count, 6);
+  EXPECT_EQ(items[0].height, 80);
+  EXPECT_EQ(items[0].centreY, 100 + 42 * 40 / (2 * 42));
+  EXPECT_STREQ(items[1].text, "XYZ");
+  crop::MergeSplitReads(&list, &changed);
+  EXPECT_FALSE(changed);
+}
+
+TEST(FilterByType, UpcAAsEan13WhenOnlyEan13Wanted) {
+  std::unique_ptr<SymbolResult[]> items(new SymbolResult[4]());
+  SymbolResultList list{3, items.get()};
+  items[0] = Result(5, "012345678905", 0, 0, 1, 1, 0);
+  items[1] = Result(0, "CODE39", 0, 0, 1, 1, 0);
+  items[2] = Result(17, "?", 0, 0, 1, 1, 0);
+  uint8_t wanted[100] = {};
+  wanted[8] = 1;
+  crop::FilterByType(&list, wanted);
+  ASSERT_EQ(list.count, 1);
+  EXPECT_EQ(items[0].type, 8u);
+  EXPECT_STREQ(items[0].text, "0012345678905");
+  EXPECT_STREQ(items[0].secondText, "0012345678905");
+  // With UPC-A wanted it stays UPC-A.
+  items[0] = Result(5, "012345678905", 0, 0, 1, 1, 0);
+  list.count = 1;
+  wanted[5] = 1;
+  crop::FilterByType(&list, wanted);
+  EXPECT_EQ(items[0].type, 5u);
+}
+
+TEST(ToUprightBoxes, TurnsScalesAndClamps) {
+  std::unique_ptr<SymbolResult[]> items(new SymbolResult[3]());
+  SymbolResultList list{3, items.get()};
+  items[0] = Result(2, "a", 100, 50, 40, 20, 0);
+  items[1] = Result(2, "b", 100, 50, 40, 20, 90);
+  items[2] = Result(2, "c", 5, 5, 40, 20, 270);
+  crop::ToUprightBoxes(&list, 1000, 1000, 2.0);
+  EXPECT_EQ(items[0].centreX, 160);
+  EXPECT_EQ(items[0].centreY, 80);
+  EXPECT_EQ(items[0].width, 81);
+  EXPECT_EQ(items[0].height, 41);
+  EXPECT_EQ(items[1].width, 41);
+  EXPECT_EQ(items[1].height, 81);
+  EXPECT_EQ(items[2].centreX, 0);  // clamped at the left edge
+  EXPECT_EQ(items[2].angle, -90);
+}
+
+TEST(ImageSteps, RotateResizeExpand) {
+  // 3 x 2 image: 1 2 3 / 4 5 6.
+  uint8_t src[6] = {1, 2, 3, 4, 5, 6};
+  crop::WorkImage s{src, 3, 2, 3, 1};
+  const struct {
+    int angle;
+    uint8_t expected[6];
+  } turns[] = {{270, {4, 1, 5, 2, 6, 3}}, {90, {3, 6, 2, 5, 1, 4}}, {180, {6, 5, 4, 3, 2, 1}}};
+  for (const auto& t : turns) {
+    uint8_t out[6] = {};
+    crop::WorkImage target{out, 0, 0, 0, 1};
+    ASSERT_EQ(crop::RotateImage(s, &target, t.angle), 0);
+    EXPECT_EQ(std::memcmp(out, t.expected, 6), 0) << t.angle;
+  }
+  uint8_t out[6];
+  crop::WorkImage target{out, 0, 0, 0, 1};
+  EXPECT_NE(crop::RotateImage(s, &target, 45), 0);
+
+  uint8_t big[9] = {0, 100, 200, 0, 100, 200, 0, 100, 200};
+  uint8_t small[4] = {};
+  crop::WorkImage from{big, 3, 3, 3, 1}, to{small, 2, 2, 2, 1};
+  crop::ResizeBilinear(from, &to);
+  EXPECT_EQ(small[0], 0);
+  EXPECT_EQ(small[1], 200);
+
+  const uint8_t bits[2] = {0xA0, 0x80};  // 1010 0000 | 1000 0000
+  crop::SourceImage bilevel{bits, 9, 2, 1, 7, 1};
+  uint8_t grey[9] = {};
+  crop::ExpandBilevel(bilevel, grey);
+  const uint8_t expect[9] = {255, 0, 255, 0, 0, 0, 0, 0, 255};
+  EXPECT_EQ(std::memcmp(grey, expect, 9), 0);
+}
+
+}  // namespace
