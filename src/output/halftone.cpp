@@ -187,21 +187,12 @@ bool ErrorDiffusion(const GreyPage& page, std::uint8_t* out, std::uint32_t outSt
       const auto sum = static_cast<std::int16_t>(2 * back[x] + 2 * prev[x] + prev[x - 1] +
                                                  prev[x + 1] + cur[x - 1] + cur[x - 2]);
       const auto v = static_cast<std::int16_t>((sum >> 3) + grey);
-      bool light;
-      if (grey == 0) {
-        light = false;
-      } else if (grey == 255) {
-        light = true;
-      } else {
-        const int tau = kNoiseA[(x + noiseBase) & 1023] + b[x & 31];
-        light = v > static_cast<std::int16_t>(tau + 128);
-      }
-      if (light) {
-        cur[x] = static_cast<std::int16_t>(v - 255);
-      } else {
-        cur[x] = v;
-        o[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
-      }
+      // Branch-free: on a photo the light/dark outcome is close to random.
+      const int tau = kNoiseA[(x + noiseBase) & 1023] + b[x & 31];
+      const bool passes = v > static_cast<std::int16_t>(tau + 128);
+      const bool light = (grey == 255) | ((grey != 0) & passes);
+      cur[x] = static_cast<std::int16_t>(v - 255 * int{light});
+      o[x >> 3] |= static_cast<std::uint8_t>(int{!light} << (7 - (x & 7)));
     }
     noiseBase = (noiseBase + page.width) & 1023;
   }
