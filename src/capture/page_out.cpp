@@ -156,6 +156,9 @@ void WriteImage_PageOut_Spooler_FromTmp(winabi::DEVOBJ* pdevobj, bool lastPage) 
   } else {
     output::WriteImage_PageOut_Spooler(pdevobj, &savedPublic, savedRecord.get(), lastPage);
   }
+  // The last size command travels with the job: the next page is saved from
+  // the live record after this one has been written.
+  std::memcpy(live->lastSizeCommand, savedRecord->lastSizeCommand, sizeof live->lastSizeCommand);
 
   state->fileHeader = keptFileHeader;
   state->infoHeader = keptInfoHeader;

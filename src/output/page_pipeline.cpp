@@ -4,6 +4,16 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "output/cut_list.h"
+#include "output/halftone.h"
+#include "output/job_header.h"
+#include "output/label_image.h"
+#include "output/page_preparation.h"
+#include "output/print_blocks.h"
+#include "output/tone.h"
+#include "output/turn180.h"
 
 namespace output {
 
@@ -74,12 +84,98 @@ LabelDots LabelSizeInDots(settings::MediaSettings* media, float maximumPrintWidt
 }
 
 void WritePageFromState(capture::PdevState* state, PageJob* job) {
-  if (state == nullptr || job == nullptr) return;
-  IsBlankOnArrival(state->pageBuffer,
-                   std::min(state->infoHeader.biSizeImage, state->pageBufferSize));
+  if (state == nullptr || job == nullptr || state->pageBuffer == nullptr) return;
+  frame::PrivateDevmode& record = *job->record;
+  settings::MediaSettings& media = *job->media;
+  const std::uint32_t resolution = record.printerResolution;
+
+  // Steps 5 to 7: blank test, headers, tone.
+  winabi::BITMAPINFOHEADER& info = state->infoHeader;
+  const std::uint32_t imageSize = std::min(info.biSizeImage, state->pageBufferSize);
+  const bool blankOnArrival = IsBlankOnArrival(state->pageBuffer, imageSize);
   RefreshPageHeaders(state);
-  // The raster steps join here once the halftoning, preparation and encoding
-  // modules are in.
+  if (info.biBitCount != 8 || info.biWidth <= 0 || info.biHeight <= 0) return;
+  std::uint32_t width = static_cast<std::uint32_t>(info.biWidth);
+  std::uint32_t height = static_cast<std::uint32_t>(info.biHeight);
+  std::uint32_t stride = GreyStride(width);
+  // A page record that claims more rows than its bytes hold is not read past.
+  if (static_cast<std::uint64_t>(stride) * height > imageSize) return;
+  std::uint8_t* grey = state->pageBuffer;
+  AdjustTone(grey, width, height, stride, record.brightness, record.contrast);
+
+  // Step 8: wide landscape pages are turned before error diffusion, whose
+  // error rows follow the page width.
+  const bool landscape = job->orientation == 2;
+  std::optional<GreyImage> turnedGrey;
+  constexpr std::uint32_t kPreTurnSide = 4913;
+  if (!job->cropPath && record.halftoneMode == 2 && landscape &&
+      std::max(width, height) >= kPreTurnSide) {
+    turnedGrey = TurnGreyQuarter(grey, width, stride, height, record.uprightSwitch == 0);
+    if (!turnedGrey) return;
+    grey = turnedGrey->pixels.data();
+    width = turnedGrey->width;
+    height = turnedGrey->height;
+    stride = turnedGrey->stride;
+    info.biWidth = static_cast<winabi::LONG>(width);
+    info.biHeight = static_cast<winabi::LONG>(height);
+  }
+  const bool preTurned = turnedGrey.has_value();
+
+  // Step 9: halftone into a new 1-bit image.
+  if (width > kMaxLabelSide || height > kMaxLabelSide) return;
+  std::optional<LabelImage> image = CreateLabelImage(width, height);
+  if (!image) return;
+  GreyPage page;
+  page.pixels = grey;
+  page.width = static_cast<std::uint16_t>(width);
+  page.stride = stride;
+  page.height = static_cast<std::uint16_t>(height);
+  page.method = record.halftoneMode + 1;
+  if (!Halftone(page, image->bits.data())) return;
+  turnedGrey.reset();
+  info.biBitCount = 1;
+  info.biSizeImage = image->stride * height;
+  state->fileHeader.bfSize = info.biSizeImage + 8 + state->headerSize;
+  state->fileHeader.bfOffBits = state->headerSize + 8;
+
+  // Steps 10 to 12: the upright turn, then the landscape turn.
+  if (record.uprightSwitch == 0 && !preTurned) {
+    if (!Turn180(image->bits.data(), image->width, image->stride, image->height)) return;
+  }
+  if (landscape && !preTurned && !job->cropPath) {
+    image = TurnImage270(*image);
+    if (!image) return;
+  }
+
+  // Steps 13 and 14: fit the image to the label.
+  const LabelDots dots = LabelSizeInDots(&media, job->maximumPrintWidth, resolution, job->cropPath);
+  image = ScaleImage(std::move(*image), record.horizontalScale, record.verticalScale);
+  if (!image) return;
+  image = PlaceOnLabelCanvas(*image, resolution, dots.width, dots.length,
+                             PlacementOffsetX(*image, dots.width, media, resolution),
+                             PlacementOffsetY(*image, dots.length, media, resolution));
+  if (!image) return;
+  image = ShiftImage(*image, resolution, dots.width, dots.length, record.horizontalScale,
+                     record.verticalScale, record.horizontalShift, record.verticalShift);
+  if (!image) return;
+  const settings::MediaSettings mediaCopy = media;
+  image = BlankMargins(std::move(*image), mediaCopy, resolution);
+  if (!image) return;
+  if (record.trimSwitch == 1) {
+    const bool fromBottom = landscape != (record.uprightSwitch == 1);
+    const std::uint32_t n =
+        RowsToTrim(*image, fromBottom, blankOnArrival, record.minimumLabelLength, resolution);
+    image = TrimRows(std::move(*image), fromBottom, n);
+    if (!image) return;
+  }
+
+  // Steps 15 to 18: invert, header, cut list, print blocks.
+  InvertImage(*image);
+  WriteJobHeader(job->pdevobj, job->copy, record, media, image->height, job->firstPage);
+  CutList cuts = BuildCutList(record, job->copies, job->collate, job->firstPage, job->endOfJob);
+  if (cuts.empty()) cuts.push_back({kNoCut, job->copies});
+  if (record.reversePrintSwitch == 1) FormatReverseCommand(media, resolution, image->height);
+  WritePrintBlocks(job->pdevobj, job->copy, record, cuts, *image);
 }
 
 }  // namespace output

@@ -159,6 +159,7 @@ void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* saved
   job.copy = copy ? &*copy : nullptr;
   job.record = savedRecord;
   job.media = &savedRecord->mediaSettings;
+  job.maximumPrintWidth = savedRecord->maximumPrintWidth;
   job.orientation = pdevobj->pPublicDM->dmOrientation;
   job.copies = savedPublic->dmCopies;
   job.collate = savedPublic->dmCollate;

@@ -1,0 +1,256 @@
+// Whole jobs: pages go in as bands through the plug-in's exports, the label
+// command stream comes out of the spooler.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "job_runner.h"
+#include "job_settings.h"
+#include "platform/host/world.h"
+
+namespace {
+
+using labeljob::GreyPage;
+using labeljob::JobSettings;
+using labeljob::RunOptions;
+
+// The text lines of a stream with plain BITMAP rasters skipped (each shows as
+// the BITMAP command followed by "<n raster bytes>").
+std::vector<std::string> Lines(const std::vector<std::uint8_t>& stream) {
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (i < stream.size()) {
+    const std::string rest(stream.begin() + static_cast<long>(i),
+                           stream.begin() + static_cast<long>(std::min(stream.size(), i + 64)));
+    if (rest.rfind("BITMAP ", 0) == 0) {
+      std::size_t fifthComma = 0;
+      for (int commas = 0; commas < 5 && fifthComma != std::string::npos; ++commas) {
+        fifthComma = rest.find(',', commas == 0 ? 0 : fifthComma + 1);
+      }
+      const std::string command = rest.substr(0, fifthComma + 1);
+      int x = 0, y = 0, w = 0, h = 0, mode = 0;
+      std::sscanf(command.c_str(), "BITMAP %d,%d,%d,%d,%d,", &x, &y, &w, &h, &mode);
+      lines.push_back(command + "<" + std::to_string(w * h) + " raster bytes>");
+      i += command.size() + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) + 2;
+      continue;
+    }
+    std::size_t end = i;
+    while (end + 1 < stream.size() && !(stream[end] == '\r' && stream[end + 1] == '\n')) ++end;
+    lines.emplace_back(stream.begin() + static_cast<long>(i),
+                       stream.begin() + static_cast<long>(end));
+    i = end + 2;
+  }
+  return lines;
+}
+
+int Count(const std::vector<std::string>& lines, const std::string& prefix) {
+  int n = 0;
+  for (const std::string& l : lines) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
+  return n;
+}
+
+GreyPage WhitePage(std::uint32_t width, std::uint32_t height, std::uint8_t grey = 255) {
+  GreyPage page;
+  page.width = width;
+  page.height = height;
+  page.pixels.assign(static_cast<std::size_t>(width) * height, grey);
+  return page;
+}
+
+void Set(JobSettings* job, const std::string& assignment) {
+  std::string error;
+  ASSERT_TRUE(labeljob::ApplySetting(assignment, job, &error)) << error;
+}
+
+// A die-cut 100 x 150 mm definition, gap 3 mm, no margins.
+labeljob::MediaDefinition Shelf(const std::string& name = "Shelf", std::uint32_t width = 1000) {
+  return {name,
+          {{"numLabelMediaType", 0},
+           {"numLabelMediaMethod", 1},
+           {"mmLabelWidth", width},
+           {"mmLabelLength", 1500},
+           {"mmRightMargin", 0},
+           {"mmLeftMargin", 0},
+           {"mmTopMargin", 0},
+           {"mmBottomMargin", 0},
+           {"numMediaSensorSetting", 0},
+           {"mmGapHeight", 30},
+           {"mmGapOffset", 0},
+           {"mmMarkHeight", 0},
+           {"mmMarkOffset", 0}}};
+}
+
+JobSettings ShelfJob() {
+  JobSettings job = labeljob::DefaultJobSettings();
+  job.printer.media = {Shelf()};
+  Set(&job, "dmFormName=Shelf");
+  Set(&job, "formName=Shelf");
+  Set(&job, "rasterCompression=2");
+  Set(&job, "postPrintAction=2");
+  return job;
+}
+
+TEST(WholeJob, WorkedExampleByteForByte) {
+  JobSettings job = ShelfJob();
+  Set(&job, "dmCopies=2");
+  const labeljob::JobResult result = labeljob::RunJob(job, {WhitePage(799, 1198)}, RunOptions{});
+  std::string expected =
+      "SIZE 100.0 mm, 150.0 mm\r\nGAP 3.0 mm, 0 mm\r\nSPEED 4\r\nDENSITY 8\r\n"
+      "SET RIBBON OFF\r\nDIRECTION 0,0\r\nREFERENCE 0,0\r\nOFFSET 0.0 mm\r\n"
+      "SET REWIND OFF\r\nSET PEEL OFF\r\nSET PARTIAL_CUTTER OFF\r\nSET CUTTER OFF\r\n"
+      "SET TEAR ON\r\nCLS\r\n\x1B!D\r\nBITMAP 0,0,100,1199,1,";
+  expected += std::string(100 * 1199, '\xFF');  // a white label: every dot paper
+  expected += "\r\n~!E\r\nPRINT 1,2\r\n";
+  ASSERT_EQ(result.stream.size(), expected.size());
+  const std::vector<std::uint8_t> want(expected.begin(), expected.end());
+  const auto mismatch = std::mismatch(want.begin(), want.end(), result.stream.begin());
+  EXPECT_EQ(mismatch.first, want.end())
+      << "first difference at byte " << (mismatch.first - want.begin());
+  EXPECT_EQ(result.labelsPrinted, 2u);
+}
+
+TEST(WholeJob, PagesPrintOnePageLateAndTheLastAtEndDoc) {
+  JobSettings job = ShelfJob();
+  Set(&job, "postPrintAction=4");  // full cutter on the LT family
+  Set(&job, "cutMode=2");          // cut at the end of the job
+  Set(&job, "dmCopies=2");
+  std::vector<int> printsAfterPage;
+  RunOptions options;
+  options.afterPage = [&](std::size_t, const std::vector<std::uint8_t>& stream) {
+    printsAfterPage.push_back(Count(Lines(stream), "PRINT "));
+  };
+  const GreyPage page = WhitePage(799, 1198, 0);
+  const labeljob::JobResult result = labeljob::RunJob(job, {page, page, page}, options);
+  EXPECT_EQ(printsAfterPage, (std::vector<int>{0, 1, 2}));
+  const std::vector<std::string> lines = Lines(result.stream);
+  EXPECT_EQ(Count(lines, "PRINT "), 3);
+  EXPECT_EQ(Count(lines, "SIZE "), 1);  // the header on the first page only
+  // Page 1 turns the cutter off, page 2 has no cutter command, page 3 (the
+  // last) cuts after its two copies.
+  std::vector<std::string> cutters;
+  for (const std::string& l : lines) {
+    if (l.rfind("SET CUTTER", 0) == 0 && l != "SET CUTTER OFF") cutters.push_back(l);
+  }
+  EXPECT_EQ(cutters, (std::vector<std::string>{"SET CUTTER 2"}));
+}
+
+TEST(WholeJob, OnePageJobPrintsOnlyAtEndDoc) {
+  std::size_t bytesBeforeEndDoc = 1;
+  RunOptions options;
+  options.afterPage = [&](std::size_t, const std::vector<std::uint8_t>& s) {
+    bytesBeforeEndDoc = s.size();
+  };
+  const labeljob::JobResult result =
+      labeljob::RunJob(ShelfJob(), {WhitePage(799, 1198, 0)}, options);
+  EXPECT_EQ(bytesBeforeEndDoc, 0u);
+  EXPECT_EQ(result.labelsPrinted, 1u);
+}
+
+TEST(WholeJob, UnknownPageSizePrintsNothing) {
+  JobSettings job = ShelfJob();
+  Set(&job, "dmFormName=Not a form");
+  const labeljob::JobResult result = labeljob::RunJob(job, {WhitePage(799, 1198, 0)}, RunOptions{});
+  EXPECT_TRUE(result.stream.empty());
+}
+
+TEST(WholeJob, ShortSpoolRecordIsNeitherPrintedNorDeleted) {
+  const auto temp = std::filesystem::temp_directory_path() / "lr-e2e-short-record";
+  std::filesystem::remove_all(temp);
+  std::filesystem::create_directories(temp);
+  RunOptions options;
+  options.tempDirectory = temp.string();
+  std::filesystem::path record;
+  std::size_t bytesAfterSecond = 1;
+  bool recordKept = false;
+  options.afterPage = [&](std::size_t page, const std::vector<std::uint8_t>& s) {
+    for (const auto& e : std::filesystem::directory_iterator(temp)) {
+      if (e.path().filename().string().rfind("devName_", 0) == 0) record = e.path();
+    }
+    if (page == 0) {
+      ASSERT_FALSE(record.empty());
+      std::filesystem::resize_file(record, 6699);
+    } else {
+      bytesAfterSecond = s.size();
+      recordKept = std::filesystem::exists(record);
+    }
+  };
+  const GreyPage page = WhitePage(799, 1198, 0);
+  const labeljob::JobResult result = labeljob::RunJob(ShelfJob(), {page, page}, options);
+  EXPECT_EQ(bytesAfterSecond, 0u);  // page 1 was not printed
+  EXPECT_TRUE(recordKept);
+  EXPECT_EQ(result.labelsPrinted, 1u);  // page 2, at EndDoc
+  std::filesystem::remove_all(temp);
+}
+
+TEST(WholeJob, LtMediaType258MeansNoPostPrintAction) {
+  JobSettings job = ShelfJob();
+  Set(&job, "dmMediaType=258");
+  const std::vector<std::string> lines =
+      Lines(labeljob::RunJob(job, {WhitePage(799, 1198, 0)}, RunOptions{}).stream);
+  EXPECT_EQ(Count(lines, "SET TEAR OFF"), 1);
+  EXPECT_EQ(Count(lines, "SET TEAR ON"), 0);
+}
+
+TEST(WholeJob, FormsUpToATenthOfAMillimetreWiderThanTheMediaPass) {
+  for (const auto& [width, prints] : {std::pair{1121u, true}, std::pair{1122u, false}}) {
+    JobSettings job = ShelfJob();
+    job.printer.media = {Shelf("Wide", width)};
+    Set(&job, "dmFormName=Wide");
+    Set(&job, "maximumPrintWidth=112");
+    const labeljob::JobResult result =
+        labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{});
+    EXPECT_EQ(result.labelsPrinted, prints ? 1u : 0u) << width;
+    ASSERT_EQ(result.messages.size(), prints ? 0u : 1u) << width;
+    if (!prints) {
+      EXPECT_EQ(result.messages[0].title, "Norvale LT-210 (203 dpi)");
+      EXPECT_EQ(result.messages[0].text, "Select a media size supported by your printer.");
+    }
+  }
+}
+
+TEST(WholeJob, LabelWiderThanTheHeadIsCentredAtPrintWidthPlus1_3mm) {
+  JobSettings job = ShelfJob();
+  job.printer.media = {Shelf("Wide", 1080)};
+  Set(&job, "dmFormName=Wide");
+  const std::vector<std::string> lines =
+      Lines(labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{}).stream);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "SIZE 108.0 mm, 150.0 mm");
+  // (104 + 1.3) mm at 203 dpi, rounded: 842 dots, rows of 108 bytes (32-bit padded).
+  EXPECT_EQ(Count(lines, "BITMAP 0,0,108,"), 1);
+}
+
+TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
+  const auto folder = std::filesystem::temp_directory_path() / "lr-e2e-print-files";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  JobSettings job = ShelfJob();
+  Set(&job, "printFileSwitch=1");
+  Set(&job, "printFileFolder=" + folder.string());
+  const GreyPage page = WhitePage(799, 1198, 0);
+
+  labeljob::PrepareWorld(job, RunOptions{});
+  host::TheWorld().fixedTime = os::LocalTime{2026, 12, 6, 9, 5, 7};
+  host::TheWorld().tempDirectory = folder.string();
+  const labeljob::JobResult first = labeljob::RunDocument(job, {page, page}, RunOptions{});
+  const labeljob::JobResult second = labeljob::RunDocument(job, {page}, RunOptions{});
+
+  const auto plain = folder / "labeljob document_20261206090507.prn";
+  const auto numbered = folder / "labeljob document_20261206090507_1.prn";
+  ASSERT_TRUE(std::filesystem::exists(plain));
+  ASSERT_TRUE(std::filesystem::exists(numbered));
+  std::ifstream in(plain, std::ios::binary);
+  const std::vector<std::uint8_t> saved((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(saved, first.stream);  // both pages, exactly what the spooler got
+  EXPECT_EQ(Count(Lines(saved), "PRINT "), 2);
+  EXPECT_FALSE(std::filesystem::exists(folder / "Label Printer.temp"));
+  std::filesystem::remove_all(folder);
+  (void)second;
+}
+
+}  // namespace
