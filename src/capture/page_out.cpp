@@ -72,6 +72,11 @@ void PageOut(winabi::DEVOBJ* pdevobj, bool endOfJob) {
     job.newJobFlag = 0;
     earlierJob = job.jobCount != 0;
     ++job.jobCount;
+    // Crop print starts every job afresh: its label counter and the crop
+    // outcome a devmode may carry over from an earlier job.
+    output::ThePageCounters().cropPage = 0;
+    RecordOf(pdevobj)->cropResult = 0;
+    RecordOf(pdevobj)->cropPageCount = 0;
   }
   if (endOfJob) {
     WriteImage_PageOut_Spooler_FromTmp(pdevobj, true);

@@ -254,3 +254,46 @@ TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plain raster of the first print block.
+std::vector<std::uint8_t> FirstRaster(const std::vector<std::uint8_t>& stream) {
+  const std::string text(stream.begin(), stream.end());
+  std::size_t at = text.find("BITMAP ");
+  if (at == std::string::npos) return {};
+  int x = 0, y = 0, bytesPerRow = 0, rows = 0;
+  std::sscanf(text.c_str() + at, "BITMAP %d,%d,%d,%d", &x, &y, &bytesPerRow, &rows);
+  for (int commas = 0; commas < 5; ++commas) at = text.find(',', at) + 1;
+  return std::vector<std::uint8_t>(stream.begin() + static_cast<long>(at),
+                                   stream.begin() + static_cast<long>(at) + bytesPerRow * rows);
+}
+
+TEST(WholeJob, WideLandscapeUnderErrorDiffusionIsTurnedFirstToTheSamePlace) {
+  // A 100 x 640 mm label printed landscape: the page is 5118 pixels wide, so
+  // error diffusion turns the grey page before halftoning. With only black
+  // and white on the page every method gives the same dots, so the turned
+  // page must land exactly where the threshold path puts it.
+  std::vector<std::vector<std::uint8_t>> rasters;
+  for (const char* mode : {"halftoneMode=0", "halftoneMode=2"}) {
+    JobSettings job = ShelfJob();
+    labeljob::MediaDefinition longLabel = Shelf("Long");
+    longLabel.values["mmLabelLength"] = 6400;
+    job.printer.media = {longLabel};
+    Set(&job, "dmFormName=Long");
+    Set(&job, "dmOrientation=2");
+    Set(&job, mode);
+    GreyPage page = WhitePage(5118, 799);
+    for (std::uint32_t y = 50; y < 300; ++y) {
+      for (std::uint32_t x = 100; x < 1500; ++x) page.pixels[y * page.width + x] = 0;
+    }
+    const labeljob::JobResult result = labeljob::RunJob(job, {page}, RunOptions{});
+    rasters.push_back(FirstRaster(result.stream));
+    ASSERT_FALSE(rasters.back().empty()) << mode;
+  }
+  EXPECT_EQ(rasters[0], rasters[1]);
+  const auto dark = std::count(rasters[1].begin(), rasters[1].end(), 0);
+  EXPECT_GT(dark, 1000);  // the block is there
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,10 +48,14 @@ class HostJob {
     publicDm.dmOrientation = 1;
     publicDm.dmCopies = 1;
     devobj.hPrinter = printer_;
+    procs_.DrvWriteSpoolBuf = &HostJob::WriteSpool;
+    devobj.pDrvProcs = &procs_;
+    Streams()[&devobj] = &stream;
     devobj.pPublicDM = &publicDm;
     devobj.pOEMDM = &record;
   }
   ~HostJob() {
+    Streams().erase(&devobj);
     if (enabled_) plugin->DisablePDEV(&devobj);
     plugin->Release();
     std::filesystem::remove_all(tempDir_);
@@ -111,11 +116,25 @@ class HostJob {
 
   winabi::IPrintOemUni2* plugin = nullptr;
   FakeDriverInterface driverInterface;
+  std::vector<std::uint8_t> stream;  // what the device object's spool entry received
   frame::PrivateDevmode record;
   winabi::DEVMODEW publicDm{};
   winabi::DEVOBJ devobj{};
 
  private:
+  static std::map<const winabi::DEVOBJ*, std::vector<std::uint8_t>*>& Streams() {
+    static std::map<const winabi::DEVOBJ*, std::vector<std::uint8_t>*> streams;
+    return streams;
+  }
+  static winabi::DWORD WriteSpool(winabi::DEVOBJ* devobj, void* buffer, winabi::DWORD size) {
+    auto it = Streams().find(devobj);
+    if (it == Streams().end()) return 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    it->second->insert(it->second->end(), bytes, bytes + size);
+    return size;
+  }
+
+  winabi::DRVPROCS procs_{};
   std::string tempDir_;
   os::PrinterHandle printer_ = nullptr;
   bool enabled_ = false;

@@ -1,0 +1,84 @@
+// Two printers of one driver printing at the same time in one process: each
+// job prints its own pages, one page late, and nothing of the other's.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "capture/job_state.h"
+#include "output/page_counters.h"
+#include "platform/host/world.h"
+#include "settings/form_manager.h"
+#include "support/host_job.h"
+#include "support/host_media.h"
+
+namespace {
+
+using testing_support::HostJob;
+
+int CountPrints(const std::vector<std::uint8_t>& stream) {
+  const std::string text(stream.begin(), stream.end());
+  int n = 0;
+  for (std::size_t at = text.find("\r\nPRINT "); at != std::string::npos;
+       at = text.find("\r\nPRINT ", at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+// A raster byte from the middle of the first print block (plain BITMAP; the
+// label is one dot taller and wider than the page, so its edges are paper).
+int MiddleRasterByte(const std::vector<std::uint8_t>& stream) {
+  const std::string text(stream.begin(), stream.end());
+  std::size_t at = text.find("BITMAP ");
+  if (at == std::string::npos) return -1;
+  int x = 0, y = 0, bytesPerRow = 0, rows = 0;
+  std::sscanf(text.c_str() + at, "BITMAP %d,%d,%d,%d", &x, &y, &bytesPerRow, &rows);
+  for (int commas = 0; commas < 5; ++commas) at = text.find(',', at) + 1;
+  return static_cast<std::uint8_t>(
+      text[at + static_cast<std::size_t>(bytesPerRow * (rows / 2) + 4)]);
+}
+
+TEST(Interleaved, TwoPrintersKeepTheirOwnPages) {
+  host::ResetWorld();
+  capture::ResetJobState();
+  output::ResetPageCounters();
+  HostJob a(u"Left", u"Norvale LT-210 (203 dpi)");
+  HostJob b(u"Right", u"Norvale LT-210 (203 dpi)");
+  testing_support::MediaValues tiny;
+  tiny.width = 160;   // 127 dots
+  tiny.length = 100;  // 79 lines
+  tiny.left = tiny.right = tiny.top = tiny.bottom = 0;
+  testing_support::AddMedia(u"Left", u"Tiny", tiny);
+  testing_support::AddMedia(u"Right", u"Tiny", tiny);
+  settings::MediaSettings m{};
+  m.mmLabelWidth = 16.0f;
+  m.mmLabelLength = 10.0f;
+  settings::AddOrUpdateForm(host::PrinterHandleOf(u"Left"), u"Tiny", m);
+  for (HostJob* job : {&a, &b}) {
+    job->SetForm(u"Tiny");
+    job->record.rasterCompression = 2;
+    job->record.uprightSwitch = 1;
+    job->record.horizontalScale = job->record.verticalScale = 1000;
+    job->record.maximumPrintWidth = 104.0f;
+    job->Enable();
+  }
+  // Job a prints black pages, job b white ones, page by page in turn.
+  for (int page = 0; page < 2; ++page) {
+    a.StartPage();
+    b.StartPage();
+    a.Band(127, 79, 0);
+    b.Band(127, 79, 255);
+  }
+  EXPECT_EQ(CountPrints(a.stream), 1);  // page 1 of each, one page late
+  EXPECT_EQ(CountPrints(b.stream), 1);
+  a.EndDoc();
+  b.EndDoc();
+  EXPECT_EQ(CountPrints(a.stream), 2);
+  EXPECT_EQ(CountPrints(b.stream), 2);
+  // Inverted rasters: a dark dot is a 0 bit.
+  EXPECT_EQ(MiddleRasterByte(a.stream), 0x00);
+  EXPECT_EQ(MiddleRasterByte(b.stream), 0xFF);
+}
+
+}  // namespace
