@@ -15,8 +15,6 @@ namespace capture {
 
 namespace {
 
-constexpr std::uint32_t kWhiteEntry[3] = {255, 255, 255};
-
 // Builds the page palette for the band's colour mode; false on failure.
 bool BuildPalette(PdevState* state, winabi::DWORD callbackId) {
   if (callbackId == kBands1Bit) {
@@ -46,7 +44,7 @@ bool BuildPalette(PdevState* state, winabi::DWORD callbackId) {
     palette[i * 4 + 3] = 0;
   }
   // The last entry is the paper: always white.
-  for (int c = 0; c < 3; ++c) palette[(count - 1) * 4 + c] = kWhiteEntry[c];
+  std::memset(palette + (count - 1) * 4, 255, 3);
   os::LocalFree(work);
   os::LocalFree(state->palette);
   state->palette = palette;

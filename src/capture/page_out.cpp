@@ -50,12 +50,6 @@ void ApplyPublicMediaType(winabi::DWORD mediaType, frame::PrivateDevmode* record
   }
 }
 
-std::u16string FieldText(const char16_t* field, std::size_t chars) {
-  std::size_t n = 0;
-  while (n < chars && field[n] != u'\0') ++n;
-  return std::u16string(field, n);
-}
-
 diag::FileBytes ReadFile(const std::u16string& path, std::int64_t* size) {
   std::optional<os::File> file = os::File::Open(path, os::File::Mode::kRead);
   if (!file) return nullptr;
@@ -137,7 +131,7 @@ void WriteImage_PageOut_Spooler_FromTmp(winabi::DEVOBJ* pdevobj, bool lastPage) 
   if (pdevobj->pPublicDM != nullptr) savedPublic = *pdevobj->pPublicDM;
   UnpackPageSpoolRecord(spool.get(), savedRecord.get(), &savedPublic);
 
-  const std::u16string imagePath = FieldText(savedRecord->pageImagePath, frame::kPathChars);
+  const std::u16string imagePath = frame::FieldText(savedRecord->pageImagePath, frame::kPathChars);
   std::int64_t imageSize = 0;
   diag::FileBytes image = ReadFile(imagePath, &imageSize);
   if (!image || imageSize < static_cast<std::int64_t>(kBmpHeadersSize)) return;
@@ -185,7 +179,7 @@ void DiscardSavedPage(winabi::DEVOBJ* pdevobj) {
     auto record = std::make_unique<frame::PrivateDevmode>();
     winabi::DEVMODEW unusedPublic{};
     UnpackPageSpoolRecord(spool.get(), record.get(), &unusedPublic);
-    os::DeleteFile(FieldText(record->pageImagePath, frame::kPathChars));
+    os::DeleteFile(frame::FieldText(record->pageImagePath, frame::kPathChars));
   }
   spool.reset();
   os::DeleteFile(spoolPath);
@@ -208,7 +202,7 @@ void WriteHeldLabel(void* workingCopy, void* outputContext, winabi::DEVOBJ* pdev
                     bool endOfJob) {
   frame::PrivateDevmode* record = RecordOf(pdevobj);
   if (record == nullptr) return;
-  const std::u16string path = FieldText(record->heldLabelPath, frame::kPathChars);
+  const std::u16string path = frame::FieldText(record->heldLabelPath, frame::kPathChars);
   std::int64_t size = 0;
   diag::FileBytes bytes = path.empty() ? nullptr : ReadFile(path, &size);
   if (bytes && size >= 8) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/abi.h"
 #include "settings/media_settings.h"
@@ -151,6 +152,13 @@ static_assert(offsetof(PrivateDevmode, lastSizeCommand) == 5372);
 static_assert(offsetof(PrivateDevmode, heldLabelPath) == 5632);
 static_assert(offsetof(PrivateDevmode, pageImagePath) == 6152);
 static_assert(offsetof(PrivateDevmode, reserved6672) == 6672);
+
+// The text of a fixed-size wide field: up to its first NUL, at most chars.
+inline std::u16string FieldText(const char16_t* field, std::size_t chars) {
+  std::size_t n = 0;
+  while (n < chars && field[n] != u'\0') ++n;
+  return std::u16string(field, n);
+}
 
 // DevMode request codes of the universal driver.
 inline constexpr winabi::DWORD OEMDM_SIZE = 1;

@@ -63,15 +63,15 @@ std::size_t FormatBounded(char* buffer, std::size_t capacity, const char* format
       p += 2;
       continue;
     }
-    std::size_t spec = 1;
+    std::size_t conversionLength = 1;
     if (std::strncmp(p, "%.1f", 4) == 0) {
-      spec = 4;
+      conversionLength = 4;
     } else if (p[1] == 'd' || p[1] == 's') {
-      spec = 2;
+      conversionLength = 2;
     }
-    if (spec > 1 && next != args.end()) out.Append(*next++);
-    if (spec == 1) out.Append(p, 1);  // not a conversion we know: keep it
-    p += spec;
+    if (conversionLength > 1 && next != args.end()) out.Append(*next++);
+    if (conversionLength == 1) out.Append(p, 1);  // not a conversion we know: keep it
+    p += conversionLength;
   }
   buffer[out.length] = '\0';
   return out.length;

@@ -28,12 +28,6 @@ constexpr char kUnsupportedMediaTrace[] = "Select a media size supported by your
 // is failing for another reason than an existing name, and is given up.
 constexpr int kMaxNumberedNames = 10000;
 
-std::u16string FieldText(const char16_t* field, std::size_t chars) {
-  std::size_t n = 0;
-  while (n < chars && field[n] != u'\0') ++n;
-  return std::u16string(field, n);
-}
-
 std::u16string Ascii(const char* text) { return std::u16string(text, text + std::strlen(text)); }
 
 void ShowUnsupportedMedia(const frame::PrivateDevmode& record) {
@@ -53,7 +47,7 @@ bool ResolveLabelSize(winabi::DEVOBJ* pdevobj, const winabi::DEVMODEW& saved,
     media.mmLabelWidth = saved.dmPaperWidth / 10.0f;
     media.mmLabelLength = saved.dmPaperLength / 10.0f;
   } else {
-    const std::u16string model = FieldText(record->modelName, frame::kPathChars);
+    const std::u16string model = frame::FieldText(record->modelName, frame::kPathChars);
     std::u16string formsKey;
     settings::FindFormsKeyPath(model, formName, &formsKey);
     if (!settings::ReadMediaSettings(formsKey, record->modelName, formName, &media)) {
@@ -95,7 +89,7 @@ std::u16string StreamCopyPath(const std::u16string& folder, const std::u16string
 std::optional<os::File> OpenStreamCopy(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record,
                                        bool firstPage) {
   if (record.printFileSwitch == 0) return std::nullopt;
-  const std::u16string folder = FieldText(record.printFileFolder, frame::kPathChars);
+  const std::u16string folder = frame::FieldText(record.printFileFolder, frame::kPathChars);
   if (!diag::IsExistingDirectory(folder) || !diag::EnsureDirectory(folder)) return std::nullopt;
   return os::File::Open(StreamCopyPath(folder, PrinterName(pdevobj)),
                         firstPage ? os::File::Mode::kCreateAlways : os::File::Mode::kAppend);
@@ -118,7 +112,7 @@ std::u16string TimeStampedName(const std::u16string& folder, const std::u16strin
 
 // Step 20: the job stream copy becomes the saved print file.
 void SavePrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record, int firstNumber) {
-  const std::u16string folder = FieldText(record.printFileFolder, frame::kPathChars);
+  const std::u16string folder = frame::FieldText(record.printFileFolder, frame::kPathChars);
   if (record.printFileSwitch == 0 || !diag::IsExistingDirectory(folder)) return;
   char16_t documentBuffer[diag::kDocumentNameChars + 1] = {};
   diag::GetJobDocumentName(pdevobj->hPrinter, documentBuffer);

@@ -9,6 +9,7 @@
 #include "frame/module.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
+#include "settings/name_list.h"
 
 namespace labeljob {
 
@@ -77,12 +78,6 @@ winabi::DWORD DeviceWriteSpoolBuf(winabi::DEVOBJ*, void* buffer, winabi::DWORD s
 winabi::BOOL DriverStartPage(winabi::SURFOBJ*) { return 1; }
 winabi::BOOL DriverEndDoc(winabi::SURFOBJ*, winabi::ULONG) { return 1; }
 
-std::u16string Text(const char16_t* field, std::size_t chars) {
-  std::size_t n = 0;
-  while (n < chars && field[n] != u'\0') ++n;
-  return std::u16string(field, n);
-}
-
 std::int32_t Dots(double thousandths, std::uint32_t resolution) {
   return static_cast<std::int32_t>(thousandths / 1000.0 / 25.4 * resolution);
 }
@@ -94,14 +89,10 @@ GreyPage RenderPage(const GreyPage& picture, const JobSettings& job) {
   const std::uint32_t dpi = job.record.printerResolution;
   std::int32_t width = Dots(job.publicDm.dmPaperWidth * 100.0, dpi);
   std::int32_t height = Dots(job.publicDm.dmPaperLength * 100.0, dpi);
-  const std::u16string formName = Text(job.publicDm.dmFormName, 32);
+  const std::u16string formName = frame::FieldText(job.publicDm.dmFormName, 32);
   if (!formName.empty()) {
     for (const os::FormInfo& f : host::TheWorld().forms) {
-      std::u16string a = f.name, b = formName;
-      for (auto* s : {&a, &b}) {
-        for (char16_t& c : *s) c = (c >= u'a' && c <= u'z') ? c - 32 : c;
-      }
-      if (a != b) continue;
+      if (!settings::SameFormName(f.name, formName)) continue;
       width = Dots(f.imageableArea.right - f.imageableArea.left, dpi);
       height = Dots(f.imageableArea.bottom - f.imageableArea.top, dpi);
       break;
@@ -144,19 +135,16 @@ void PrepareWorld(const JobSettings& job, const RunOptions& options) {
   if (!options.tempDirectory.empty()) world.tempDirectory = options.tempDirectory;
   const std::u16string printer = host::FromUtf8(job.printer.printerName);
   host::AddPrinter({printer,
-                    Text(job.record.modelName, frame::kPathChars),
+                    frame::FieldText(job.record.modelName, frame::kPathChars),
                     std::nullopt,
                     0,
                     {{u"labeljob document", 0x10}}});
   // The spooler already has the forms that earlier jobs made from the media
   // definitions, and the four built-in label forms.
   for (const MediaDefinition& def : job.printer.media) {
-    host::AddMediaDefinition(printer, host::FromUtf8(def.name),
-                             std::map<std::u16string, std::uint32_t>());
-    for (const auto& [name, value] : def.values) {
-      host::SetRegistryDword(host::FormsKeyPath(printer) + u"\\" + host::FromUtf8(def.name),
-                             host::FromUtf8(name), value);
-    }
+    std::map<std::u16string, std::uint32_t> values;
+    for (const auto& [name, value] : def.values) values[host::FromUtf8(name)] = value;
+    host::AddMediaDefinition(printer, host::FromUtf8(def.name), values);
     world.forms.push_back(FormOf(def));
   }
   const struct {
