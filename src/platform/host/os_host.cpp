@@ -1,5 +1,4 @@
 // Host implementation of the operating-system boundary over host::World.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -595,12 +594,13 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfE
 bool DeleteFile(const std::u16string& path) { return std::remove(Native(path).c_str()) == 0; }
 
 bool PathIsDirectory(const std::u16string& path) {
-  struct stat st {};
-  return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  std::error_code ec;
+  return std::filesystem::is_directory(Native(path), ec);
 }
 
 bool CreateDirectory(const std::u16string& path) {
-  return ::mkdir(Native(path).c_str(), 0777) == 0;
+  std::error_code ec;
+  return std::filesystem::create_directory(Native(path), ec);
 }
 
 bool FindIsDirectory(const std::u16string& path) { return PathIsDirectory(path); }
@@ -610,7 +610,11 @@ LocalTime GetLocalTime() {
   if (w.fixedTime) return *w.fixedTime;
   const std::time_t now = std::time(nullptr);
   std::tm parts{};
+#ifdef _WIN32
+  localtime_s(&parts, &now);
+#else
   localtime_r(&now, &parts);
+#endif
   return LocalTime{static_cast<std::uint16_t>(parts.tm_year + 1900),
                    static_cast<std::uint16_t>(parts.tm_mon + 1),
                    static_cast<std::uint16_t>(parts.tm_mday),

@@ -244,8 +244,11 @@ TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
   const auto numbered = folder / "labeljob document_20261206090507_1.prn";
   ASSERT_TRUE(std::filesystem::exists(plain));
   ASSERT_TRUE(std::filesystem::exists(numbered));
-  std::ifstream in(plain, std::ios::binary);
-  const std::vector<std::uint8_t> saved((std::istreambuf_iterator<char>(in)), {});
+  std::vector<std::uint8_t> saved;
+  {
+    std::ifstream in(plain, std::ios::binary);  // closed before the folder goes
+    saved.assign(std::istreambuf_iterator<char>(in), {});
+  }
   EXPECT_EQ(saved, first.stream);  // both pages, exactly what the spooler got
   EXPECT_EQ(Count(Lines(saved), "PRINT "), 2);
   EXPECT_FALSE(std::filesystem::exists(folder / "Label Printer.temp"));
