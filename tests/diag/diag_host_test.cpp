@@ -7,6 +7,7 @@
 #include "diag/user_message.h"
 #include "frame/module.h"
 #include "platform/host/world.h"
+#include "support/resource_module.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST_F(DiagTest, MessagesGoToTheConsoleSessionUnlessSomethingIsMissing) {
 TEST_F(DiagTest, ResourceStringsComeFromTheResourceModuleOrThePlugin) {
   EXPECT_EQ(diag::LoadResourceString(82), nullptr);  // no resource module handle yet
 
-  host::TheWorld().loadableLibraries = {"/spool/drivers/x64/3/KLMV47Ar.dll"};
+  host::TheWorld().loadableLibraries = {HostResourceModulePath()};
   host::TheWorld().resourceModuleStrings[82] = u"Localised text";
   frame::OnProcessAttach();
   diag::ResourceString text(diag::LoadResourceString(82));

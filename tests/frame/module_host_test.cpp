@@ -8,6 +8,7 @@
 #include "frame/render_plugin.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
+#include "support/resource_module.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ struct HostFixture : ::testing::Test {
 };
 
 TEST_F(HostFixture, ResourceModuleComesFromSubfolderThree) {
-  host::TheWorld().loadableLibraries = {"/spool/drivers/x64/3/KLMV47Ar.dll"};
+  host::TheWorld().loadableLibraries = {HostResourceModulePath()};
   frame::OnProcessAttach();
   ASSERT_EQ(host::TheWorld().loadedLibraries.size(), 1u);
   EXPECT_NE(frame::Module().resourceModule, nullptr);

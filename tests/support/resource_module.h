@@ -1,0 +1,13 @@
+// Where the plug-in looks for its resource module in the host world: the
+// driver directory's subfolder 3, joined with the build's path separator.
+#pragma once
+
+#include <string>
+
+#include "platform/host/world.h"
+#include "platform/os.h"
+
+inline std::string HostResourceModulePath() {
+  const char separator = os::kPathSeparator;
+  return host::TheWorld().driverDirectory + separator + "3" + separator + "KLMV47Ar.dll";
+}
