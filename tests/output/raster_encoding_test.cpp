@@ -1,6 +1,7 @@
 // Raster encoders on the cases whose bytes are fixed by the format.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "output/lzss.h"
@@ -10,6 +11,68 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Rows of a label-like raster from a seed: blank rows, bars, a sparse
+// texture and a dithered band, repeating every 28 rows.
+inline std::vector<std::uint8_t> LabelLikeRaster(std::uint32_t seed, int rows, int width) {
+  std::vector<std::uint8_t> raster;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(seed >> 24);
+  };
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < width; ++x) {
+      switch ((y / 7) % 4) {
+        case 0:
+          raster.push_back(0x00);
+          break;
+        case 1:
+          raster.push_back((x / 3) % 2 ? 0xFF : 0x00);
+          break;
+        case 2:
+          raster.push_back(next() & next());
+          break;
+        default:
+          raster.push_back(x % 9 < 4 ? 0xF0 : next() % 3);
+          break;
+      }
+    }
+  }
+  return raster;
+}
+
+// FNV-1a: a short fingerprint of a long encoding.
+inline std::uint64_t Fingerprint(const std::vector<std::uint8_t>& bytes) {
+  std::uint64_t hash = 14695981039346656037u;
+  for (const std::uint8_t b : bytes) hash = (hash ^ b) * 1099511628211u;
+  return hash;
+}
+
+// Fingerprints of the encodings a plain, one-step-at-a-time implementation of
+// each format gives for these rasters: the fast encoders must give the same
+// bytes, not merely bytes that decode to the same raster.
+TEST(RasterEncoders, SameBytesAsTheStraightforwardEncoders) {
+  struct Case {
+    std::uint32_t seed;
+    int rows, width;
+    std::size_t lzssSize;
+    std::uint64_t lzss;
+    std::size_t runLengthSize;
+    std::uint64_t runLength;
+  };
+  for (const Case& c :
+       {Case{1, 120, 101, 4766, 0x047db6c7ac7e8adeu, 7276, 0x49d3c4d0cc7d71bdu},
+        Case{7, 400, 150, 24075, 0x0634cca05615e481u, 37489, 0xf82591050212ad8fu}}) {
+    const Bytes raster = LabelLikeRaster(c.seed, c.rows, c.width);
+    const auto lzss = output::LzssEncode(raster.data(), raster.size());
+    const auto runLength = output::RunLengthEncode(raster.data(), raster.size());
+    ASSERT_TRUE(lzss && runLength);
+    EXPECT_EQ(lzss->size(), c.lzssSize) << "seed " << c.seed;
+    EXPECT_EQ(Fingerprint(*lzss), c.lzss) << "seed " << c.seed;
+    EXPECT_EQ(runLength->size(), c.runLengthSize) << "seed " << c.seed;
+    EXPECT_EQ(Fingerprint(*runLength), c.runLength) << "seed " << c.seed;
+  }
+}
 
 TEST(RunLength, PacketBoundaries) {
   struct Case {
