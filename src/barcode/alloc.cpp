@@ -10,14 +10,25 @@ constexpr size_t kMaxAllocation = size_t{1} << 31;
 
 void test_hooks::FailAllocationAfter(int n) { g_failAfter = n; }
 
-void* AllocZeroed(size_t count, size_t size) {
+namespace {
+// Counts the allocation for the test switch; false when it is to fail or the
+// request is out of all proportion.
+bool MayAllocate(size_t count, size_t size) {
   if (g_failAfter == 0) {
     g_failAfter = -1;
-    return nullptr;
+    return false;
   }
   if (g_failAfter > 0) --g_failAfter;
-  if (size != 0 && count > kMaxAllocation / size) return nullptr;
-  return std::calloc(count, size);
+  return size == 0 || count <= kMaxAllocation / size;
+}
+}  // namespace
+
+void* AllocZeroed(size_t count, size_t size) {
+  return MayAllocate(count, size) ? std::calloc(count, size) : nullptr;
+}
+
+void* AllocUninitialized(size_t count, size_t size) {
+  return MayAllocate(count, size) ? std::malloc(count * size) : nullptr;
 }
 
 }  // namespace barcode

@@ -15,6 +15,8 @@ void FailAllocationAfter(int n);
 }  // namespace test_hooks
 
 void* AllocZeroed(size_t count, size_t size);
+// The same without clearing, for buffers that are written in full at once.
+void* AllocUninitialized(size_t count, size_t size);
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -27,6 +29,12 @@ using Buffer = std::unique_ptr<T[], FreeDeleter>;
 template <class T>
 Buffer<T> AllocArray(size_t n) {
   return Buffer<T>(static_cast<T*>(AllocZeroed(n == 0 ? 1 : n, sizeof(T))));
+}
+
+// Array of n elements left as they come, or null.
+template <class T>
+Buffer<T> AllocUninitializedArray(size_t n) {
+  return Buffer<T>(static_cast<T*>(AllocUninitialized(n == 0 ? 1 : n, sizeof(T))));
 }
 
 }  // namespace barcode

@@ -46,6 +46,20 @@ bool Allocate(Owned* owned, uint32_t width, uint32_t height, uint32_t bpp) {
   return owned->data != nullptr;
 }
 
+// Buffers the threshold passes share, made at first use and kept for the
+// call: the binary image, its turned copy (both written in full before any
+// read, so never cleared) and the turned scan's results.
+struct Scratch {
+  barcode::Buffer<uint8_t> binary;
+  barcode::Buffer<uint8_t> turned;
+  barcode::Buffer<SymbolResult> found;
+};
+
+uint8_t* ImageBuffer(barcode::Buffer<uint8_t>* buffer, uint32_t width, uint32_t height) {
+  if (!*buffer) *buffer = barcode::AllocUninitializedArray<uint8_t>(size_t{width} * height);
+  return buffer->get();
+}
+
 void EraseAll(barcode::BinaryImage* binary, const SymbolResultList& results) {
   for (int32_t i = 0; i < results.count; ++i) {
     const SymbolResult& r = results.items[i];
@@ -55,18 +69,18 @@ void EraseAll(barcode::BinaryImage* binary, const SymbolResultList& results) {
 
 // Scans a turned copy and maps its results back into the upright image.
 int32_t TurnedPass(const barcode::BinaryImage& upright, int angle, int step,
-                   const barcode::ScanOptions& options, SymbolResultList* results) {
-  Owned turned;
-  if (!Allocate(&turned, upright.width, upright.height, 1))
+                   const barcode::ScanOptions& options, SymbolResultList* results,
+                   Scratch* scratch) {
+  WorkImage turned{ImageBuffer(&scratch->turned, upright.width, upright.height), 0, 0, 0, 1};
+  if (turned.pixels == nullptr)
     return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 31);
   WorkImage source{upright.pixels, upright.width, upright.height, upright.stride, 1};
-  if (RotateImage(source, &turned.image, angle) != 0)
+  if (RotateImage(source, &turned, angle) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 33);
-  barcode::BinaryImage binary{turned.image.width, turned.image.stride, turned.image.height, 1, 8,
-                              turned.image.pixels};
-  barcode::Buffer<SymbolResult> temp = barcode::AllocArray<SymbolResult>(barcode::kMaxResults);
-  if (!temp) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 35);
-  SymbolResultList list{0, temp.get()};
+  barcode::BinaryImage binary{turned.width, turned.stride, turned.height, 1, 8, turned.pixels};
+  if (!scratch->found) scratch->found = barcode::AllocArray<SymbolResult>(barcode::kMaxResults);
+  if (!scratch->found) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 35);
+  SymbolResultList list{0, scratch->found.get()};
   if (barcode::ScanSymbols(&binary, step, &list, &options) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 37);
   const int32_t w = static_cast<int32_t>(upright.width), h = static_cast<int32_t>(upright.height);
@@ -97,7 +111,7 @@ int32_t TurnedPass(const barcode::BinaryImage& upright, int angle, int step,
 }
 
 int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultList* results,
-                 int threshold, bool oneBit) {
+                 int threshold, bool oneBit, Scratch* scratch) {
   const uint32_t dpi = opt.resolution;
   int step = dpi <= kScanResolution ? std::max<int>(1, static_cast<int>(dpi / 100)) : 3;
   const uint8_t* t = opt.types;
@@ -114,10 +128,9 @@ int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultLi
   if (!(so.linear | so.qrCode | so.dataMatrix | so.hanXin | so.pdf417 | so.bullseye))
     return Fail(kLocateBadArgument, barcode::kCategoryBadArgument, kModuleLocate, 11);
 
-  Owned bin;
-  if (!Allocate(&bin, work.width, work.height, 1))
-    return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 13);
-  barcode::BinaryImage binary{work.width, work.width, work.height, 1, 8, bin.data.get()};
+  uint8_t* pixels = ImageBuffer(&scratch->binary, work.width, work.height);
+  if (pixels == nullptr) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 13);
+  barcode::BinaryImage binary{work.width, work.width, work.height, 1, 8, pixels};
   if (Binarize(work, &binary, threshold) != 0)
     return Fail(kLocateBadArgument, barcode::kCategoryStepFailed, kModuleLocate, 15);
   if (barcode::ThinRunFilter(&binary, 0) != 0 || (oneBit && barcode::ThinRunFilter(&binary, 1)))
@@ -133,7 +146,7 @@ int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultLi
     barcode::ScanOptions turned = so;
     turned.qrCode = turned.hanXin = turned.bullseye = 0;
     if (mode == 2) turned.linear = turned.pdf417 = 0;
-    int32_t code = TurnedPass(binary, 270, step, turned, results);
+    int32_t code = TurnedPass(binary, 270, step, turned, results, scratch);
     if (code != 0) return Fail(code, barcode::kCategoryStageFailed, kModuleLocate, 21);
     EraseAll(&binary, *results);
   }
@@ -141,7 +154,7 @@ int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultLi
     barcode::ScanOptions turned{};
     turned.dataMatrix = 1;
     std::memcpy(turned.types, so.types, sizeof(turned.types));
-    int32_t code = TurnedPass(binary, 180, step, turned, results);
+    int32_t code = TurnedPass(binary, 180, step, turned, results, scratch);
     if (code != 0) return Fail(code, barcode::kCategoryStageFailed, kModuleLocate, 23);
   }
   return 0;
@@ -308,12 +321,13 @@ int32_t LocateBarcodes(const SourceImage* image, const LocateOptions* options,
     }
 
     // Threshold passes: a failing pass discards everything.
-    int32_t pass = ScanPass(work, opt, results, kFirstThreshold, bilevel);
+    Scratch scratch;
+    int32_t pass = ScanPass(work, opt, results, kFirstThreshold, bilevel, &scratch);
     if (pass == 0 && !bilevel) {
-      pass = ScanPass(work, opt, results, kSecondThreshold, false);
+      pass = ScanPass(work, opt, results, kSecondThreshold, false, &scratch);
       const int extra = std::min<int>(opt.extraPasses, 3);
       for (int k = 0; k < extra && pass == 0; ++k)
-        pass = ScanPass(work, opt, results, kExtraThresholds[k], false);
+        pass = ScanPass(work, opt, results, kExtraThresholds[k], false, &scratch);
     }
     if (pass != 0) return pass;
 
