@@ -214,12 +214,26 @@ int32_t BullseyeRowStage(ScanContext* ctx) {
   return 0;
 }
 
-// The readers of these groups come later; their post stages start here.
-int32_t QrPostStage(ScanContext*, SymbolResultList*) { return 0; }
-int32_t HanXinPostStage(ScanContext*, SymbolResultList*) { return 0; }
-int32_t Pdf417PostStage(ScanContext*, SymbolResultList*) { return 0; }
-int32_t BullseyePostStage(ScanContext*, SymbolResultList*) { return 0; }
-int32_t DataMatrixHandOff(ScanContext*, const RowTrack&, SymbolResultList*) { return 0; }
+namespace {
+test_hooks::StageObserver stageObserver = nullptr;
+
+int32_t Observe(const char* stage, const ScanContext& ctx) {
+  if (stageObserver != nullptr) stageObserver(stage, ctx);
+  return 0;
+}
+}  // namespace
+
+void test_hooks::ObserveStages(StageObserver observer) { stageObserver = observer; }
+
+// The readers of these groups come later; they start here with what the row
+// stages collected.
+int32_t QrPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("qr", *ctx); }
+int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("hanxin", *ctx); }
+int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList*) { return Observe("pdf417", *ctx); }
+int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList*) { return Observe("bullseye", *ctx); }
+int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack&, SymbolResultList*) {
+  return Observe("datamatrix", *ctx);
+}
 
 void RemoveDuplicateStarts(TrackList* list) {
   int32_t kept = 0;

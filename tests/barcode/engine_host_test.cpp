@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <zint.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "barcode/group_stages.h"
 #include "barcode/linear_readers.h"
 #include "barcode/scan.h"
 #include "support/barcode_fixtures.h"
@@ -192,6 +194,51 @@ TEST(ThinRunFilter, ClosesHolesKeepsGaps) {
   barcode::BinaryImage si{40, 40, 20, 1, 8, sb.data()};
   ASSERT_EQ(barcode::ThinRunFilter(&si, 1), 0);
   EXPECT_EQ(sb[9 * 40 + 12], 0);
+}
+
+// The QR group's row stage hands the post stage one finder point per finder
+// pattern, within a module and a half of its centre (the point is taken
+// once the track has run four rows, so it sits above the centre).
+std::vector<barcode::FinderPoint> qrFinders;
+void KeepQrFinders(const char* stage, const barcode::ScanContext& ctx) {
+  if (std::string(stage) != "qr") return;
+  qrFinders.assign(ctx.qrFinders.items.get(), ctx.qrFinders.items.get() + ctx.qrFinders.count);
+}
+
+TEST(ScanEngine, QrFinderPointsReachThePostStage) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = BARCODE_QRCODE;
+  const std::string data = "https://example.com/label/0042";
+  ASSERT_LT(ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                            static_cast<int>(data.size())),
+            ZINT_ERROR);
+  const int n = symbol->width, m = 6, origin = 40;
+  Page page(2 * origin + n * m, 2 * origin + n * m);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c)
+      if (symbol->encoded_data[r][c / 8] >> (c % 8) & 1)
+        for (int y = 0; y < m; ++y)
+          for (int x = 0; x < m; ++x) page.at(origin + c * m + x, origin + r * m + y) = 0;
+  ZBarcode_Delete(symbol);
+  Scanner scanner(page);
+  barcode::ScanOptions o{};
+  o.qrCode = 1;
+  o.types[barcode::kQrCode] = 1;
+  qrFinders.clear();
+  barcode::test_hooks::ObserveStages(KeepQrFinders);
+  const int32_t code = barcode::ScanSymbols(&scanner.image, 1, &scanner.list, &o);
+  barcode::test_hooks::ObserveStages(nullptr);
+  ASSERT_EQ(code, 0);
+  const double near = origin + 3.5 * m, far = origin + (n - 3.5) * m;
+  const double centres[3][2] = {{near, near}, {far, near}, {near, far}};
+  // Data modules may line up as 1:1:3:1:1 too; confirming is the reader's.
+  ASSERT_GE(qrFinders.size(), 3u);
+  for (const auto& centre : centres) {
+    int close = 0;
+    for (const barcode::FinderPoint& p : qrFinders)
+      close += std::hypot(p.x - centre[0], p.y - centre[1]) <= 1.5 * m && p.size == 3 * m;
+    EXPECT_EQ(close, 1) << centre[0] << "," << centre[1];
+  }
 }
 
 }  // namespace
