@@ -29,13 +29,19 @@ int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angle
   if (uTo > far) uTo = far;
   if (vFrom < -far) vFrom = -far;
   if (vTo > far) vTo = far;
-  for (int64_t u = uFrom; u <= uTo; u += 2) {
-    for (int64_t v = vFrom; v <= vTo; ++v) {
-      double cx = std::trunc(u * ca - v * sa) + rect.centreX;
-      double cy = std::trunc(v * ca + u * sa) + rect.centreY;
-      if (cx < 0 || cy < 0 || cx >= static_cast<double>(w - 2) || cy > static_cast<double>(h - 2))
-        continue;
-      uint8_t* p = image->pixels + static_cast<int64_t>(cy) * stride + static_cast<int64_t>(cx);
+  // Every point clears the same small footprint, so the order of the points
+  // does not matter: rows of the rectangle go outside, which walks along the
+  // image rows for the near-upright symbols that are the common case.
+  uint8_t* const pixels = image->pixels;
+  const double cx0 = rect.centreX, cy0 = rect.centreY;
+  const double right = static_cast<double>(w - 2), bottom = static_cast<double>(h - 2);
+  for (int64_t v = vFrom; v <= vTo; ++v) {
+    const double vs = v * sa, vc = v * ca;
+    for (int64_t u = uFrom; u <= uTo; u += 2) {
+      const double cx = std::trunc(u * ca - vs) + cx0;
+      const double cy = std::trunc(vc + u * sa) + cy0;
+      if (cx < 0 || cy < 0 || cx >= right || cy > bottom) continue;
+      uint8_t* p = pixels + static_cast<int64_t>(cy) * stride + static_cast<int64_t>(cx);
       p[0] = p[1] = p[2] = 0;
       p[stride] = p[stride + 1] = 0;
     }

@@ -1,5 +1,8 @@
 // Pre-pass that closes short runs of one colour which end as holes below,
 // so that print noise does not break the runs the row stages follow.
+#include <algorithm>
+#include <cstring>
+
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "barcode/scan.h"
@@ -93,30 +96,36 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
       image->stride < image->width)
     return 0;
   const int64_t width = image->width, height = image->height;
-  Buffer<uint8_t> current = AllocArray<uint8_t>(width);
+  Buffer<uint8_t> current = AllocUninitializedArray<uint8_t>(width);
   if (!current) {
     PushErrorTrail(kCategoryMemory, kModuleScan, 73);
     return 1;
   }
-  Buffer<uint8_t> previous = AllocArray<uint8_t>(width);
+  Buffer<uint8_t> previous = AllocUninitializedArray<uint8_t>(width);
   if (!previous) {
     PushErrorTrail(kCategoryMemory, kModuleScan, 75);
     return 1;
   }
   Filter f{image, static_cast<uint8_t>(colour != 0 ? 1 : 0)};
-  for (int64_t x = 0; x < width; ++x) previous[x] = kUndecided;
+  std::memset(previous.get(), kUndecided, static_cast<size_t>(width));
+  const uint8_t fg = f.fg;
+  const uint64_t fgWord = fg * 0x0101010101010101ull;
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = image->pixels + y * image->stride;
-    for (int64_t x = 0; x < width; ++x) current[x] = kUndecided;
+    std::memset(current.get(), kUndecided, static_cast<size_t>(width));
     int64_t x = 0;
     while (x < width) {
-      if (row[x] != f.fg) {
-        ++x;
-        continue;
+      // Runs are long on a label page: find their ends a word at a time.
+      const void* hit = std::memchr(row + x, fg, static_cast<size_t>(width - x));
+      if (hit == nullptr) break;
+      const int64_t start = static_cast<const uint8_t*>(hit) - row;
+      x = start + 1;
+      for (uint64_t word; x + 8 <= width; x += 8) {
+        std::memcpy(&word, row + x, 8);
+        if (word != fgWord) break;
       }
-      int64_t start = x;
-      while (x < width && row[x] == f.fg) ++x;
-      int n = static_cast<int>(x - start);
+      while (x < width && row[x] == fg) ++x;
+      const int n = static_cast<int>(std::min<int64_t>(x - start, 4));
       bool flip = false;
       if (n < 4) {
         bool anyKept = false, anyFlipped = false;
@@ -136,10 +145,9 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
           }
         }
       }
-      for (int64_t k = start; k < x; ++k) {
-        current[k] = flip ? kFlipped : kKept;
-        if (flip) row[k] ^= 1;
-      }
+      std::memset(current.get() + start, flip ? kFlipped : kKept, static_cast<size_t>(x - start));
+      if (flip)
+        for (int64_t k = start; k < x; ++k) row[k] ^= 1;
     }
     current.swap(previous);
   }

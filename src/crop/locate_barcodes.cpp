@@ -148,7 +148,8 @@ int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultLi
     if (mode == 2) turned.linear = turned.pdf417 = 0;
     int32_t code = TurnedPass(binary, 270, step, turned, results, scratch);
     if (code != 0) return Fail(code, barcode::kCategoryStageFailed, kModuleLocate, 21);
-    EraseAll(&binary, *results);
+    // Only the half-turned pass below reads this image again.
+    if (so.dataMatrix) EraseAll(&binary, *results);
   }
   if (so.dataMatrix) {
     barcode::ScanOptions turned{};
