@@ -97,7 +97,9 @@ int main(int argc, char** argv) {
     std::string name;
     while (std::getline(list, name, ',')) {
       int found = -1;
-      for (int t = 0; t < 16; ++t)
+      // The first match: "PDF417" names type 11, which brings its flagged
+      // twin 12 along below.
+      for (int t = 0; t < 16 && found < 0; ++t)
         if (name == kTypeNames[t]) found = t;
       if (found < 0) {
         std::cerr << "barcodescan: unknown type '" << name << "' in --types\n";
