@@ -30,20 +30,40 @@ bool AllocFinders(FinderList* list) {
   return list->items != nullptr;
 }
 
-// Run lengths of one row, dark first (0 when the row starts light).
+// True when some byte of the word is 0.
+inline bool HasZeroByte(uint64_t v) {
+  return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
+}
+
+// Run lengths of one row, dark (non-zero) first, 0 when the row starts light.
+// Runs are followed eight pixels a word while the whole word continues them:
+// light runs on a label are long, and dark ones across solid areas.
 void RowToRuns(ScanContext* ctx, const uint8_t* row) {
   const uint32_t width = ctx->image.width;
   uint32_t* runs = ctx->runs.get();
   int32_t* starts = ctx->runStarts.get();
   int32_t count = 0;
-  uint8_t colour = 1;
+  bool dark = true;
   uint32_t x = 0;
   while (x < width) {
-    uint32_t start = x;
-    while (x < width && (row[x] != 0) == (colour != 0)) ++x;
+    const uint32_t start = x;
+    uint64_t word;
+    if (dark) {
+      for (; x + 8 <= width; x += 8) {
+        std::memcpy(&word, row + x, 8);
+        if (HasZeroByte(word)) break;
+      }
+      while (x < width && row[x] != 0) ++x;
+    } else {
+      for (; x + 8 <= width; x += 8) {
+        std::memcpy(&word, row + x, 8);
+        if (word != 0) break;
+      }
+      while (x < width && row[x] == 0) ++x;
+    }
     starts[count] = static_cast<int32_t>(start);
     runs[count++] = x - start;
-    colour ^= 1;
+    dark = !dark;
   }
   if (count == 0) {
     starts[0] = 0;

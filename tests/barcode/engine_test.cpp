@@ -1,6 +1,7 @@
 // Framework pieces of the scan engine that need no fixture library.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -122,6 +123,37 @@ TEST(EraseSymbolArea, ClearsTurnedRectangleOnly) {
   for (int y = 2; y < 47; ++y)
     for (int x = 2; x < 46; ++x) ASSERT_EQ(edge.at(x, y), 0) << x << "," << y;
   EraseSymbolArea(&edge.img, {-2000000000, 5, 10, 10}, 0);
+}
+
+// The area cleared, point by point as it is defined: every second column u
+// and every row v of the rectangle, turned about its centre, clears the 3 x 2
+// pixels from that point. The erasure clears whole spans at once, so any
+// angle, size, position and stride must give exactly these pixels.
+TEST(EraseSymbolArea, SameAsPointByPoint) {
+  uint32_t seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  for (int trial = 0; trial < 300; ++trial) {
+    const uint32_t w = 5 + next(80), h = 5 + next(60), stride = w + next(4);
+    std::vector<uint8_t> got(size_t{stride} * h, 1), want(got);
+    const SymbolRect rect{next(w + 40) - 20, next(h + 40) - 20, next(70), next(50)};
+    const double angle = next(7200) / 10.0 - 360;
+    BinaryImage image{w, stride, h, 1, 8, got.data()};
+    EraseSymbolArea(&image, rect, angle);
+    const double a = angle * 3.1415926535897 / 180.0, ca = std::cos(a), sa = std::sin(a);
+    for (int64_t u = -(rect.width / 2); u <= rect.width - rect.width / 2; u += 2) {
+      for (int64_t v = -(rect.height / 2); v <= rect.height - rect.height / 2; ++v) {
+        const double x = std::trunc(u * ca - v * sa) + rect.centreX;
+        const double y = std::trunc(v * ca + u * sa) + rect.centreY;
+        if (x < 0 || y < 0 || x >= w - 2.0 || y > h - 2.0) continue;
+        uint8_t* p = want.data() + static_cast<size_t>(y) * stride + static_cast<size_t>(x);
+        p[0] = p[1] = p[2] = p[stride] = p[stride + 1] = 0;
+      }
+    }
+    ASSERT_EQ(got, want) << "trial " << trial << " angle " << angle;
+  }
 }
 
 TEST(ScanSymbols, EmptyAndBadInput) {
