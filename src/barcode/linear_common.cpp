@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "barcode/alloc.h"
@@ -93,6 +94,12 @@ void RowRuns(const BinaryImage& strip, uint32_t y, bool reversed, RunList* list)
 
 }  // namespace
 
+void LinearStripRows(int32_t height, int32_t rows[5]) {
+  const int32_t u = height / 5, middle = height / 2;
+  const int32_t order[5] = {middle, middle + u, middle - u, middle + 2 * u, middle - 2 * u};
+  std::copy(order, order + 5, rows);
+}
+
 int32_t ReadLinearStrip(const BinaryImage& strip, ReaderOutput* out, const uint8_t* typeFlags,
                         bool* found) {
   *found = false;
@@ -117,8 +124,8 @@ int32_t ReadLinearStrip(const BinaryImage& strip, ReaderOutput* out, const uint8
       {ReadCode93, on(kCode93)},
   };
   const int32_t h = static_cast<int32_t>(strip.height);
-  const int32_t u = h / 5;
-  const int32_t rows[5] = {h / 2, h / 2 + u, h / 2 - u, h / 2 + 2 * u, h / 2 - 2 * u};
+  int32_t rows[5];
+  LinearStripRows(h, rows);
   for (int32_t y : rows) {
     if (y < 0 || y >= h) continue;
     for (int pass = 0; pass < 2; ++pass) {

@@ -31,6 +31,11 @@ int32_t ReadEanUpc(const RunList& runs, ReaderOutput* out, bool* found);
 int32_t ReadCodabar(const RunList& runs, ReaderOutput* out, bool* found);
 int32_t ReadCode93(const RunList& runs, ReaderOutput* out, bool* found);
 
+// The strip rows ReadLinearStrip reads, in its order: the middle, then a
+// fifth of the height below and above, then two fifths. Only these rows of a
+// strip are ever looked at.
+void LinearStripRows(int32_t height, int32_t rows[5]);
+
 // Reads a strip whose bars run down its columns. typeFlags are the per-type
 // enable bytes of ScanOptions. found is set when a symbol was read.
 int32_t ReadLinearStrip(const BinaryImage& strip, ReaderOutput* out, const uint8_t* typeFlags,

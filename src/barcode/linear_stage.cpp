@@ -188,15 +188,22 @@ int32_t ExamineTrack(ScanContext* ctx, RowTrack* track, SymbolResultList* result
   // 4. The strip, bars upright.
   const int64_t t = static_cast<int64_t>(std::fabs(20 / cosT));
   const int64_t stripHeight = barLength;
-  Buffer<uint8_t> pixels = AllocArray<uint8_t>(static_cast<size_t>(columns * stripHeight * 3));
+  // Only the rows the readers look at are sampled; the rest of the strip is
+  // left unwritten.
+  Buffer<uint8_t> pixels =
+      AllocUninitializedArray<uint8_t>(static_cast<size_t>(columns * stripHeight * 3));
   if (!pixels) return Fail(kCategoryMemory, 131);
-  for (int64_t r = 0; r < stripHeight; ++r) {
+  int32_t sampledRows[5];
+  LinearStripRows(static_cast<int32_t>(stripHeight), sampledRows);
+  for (const int32_t row : sampledRows) {
+    if (row < 0 || row >= stripHeight) continue;
+    const int64_t r = row;
     const int64_t shift = static_cast<int64_t>((r - t) * tanT + 0.5);
     uint8_t* out = pixels.get() + r * columns * 3;
     for (int64_t k = 0; k < columns; ++k) {
       const int64_t x = firstColumn - shift + k, y = lineRows[k] + r - t;
-      if (x >= 0 && y >= 0 && x < img.w && y < img.h && !img.Dark(x, y))
-        std::memset(out + k * 3, 255, 3);
+      const bool light = x >= 0 && y >= 0 && x < img.w && y < img.h && !img.Dark(x, y);
+      std::memset(out + k * 3, light ? 255 : 0, 3);
     }
   }
   BinaryImage strip{static_cast<uint32_t>(columns),

@@ -78,7 +78,8 @@ int32_t TurnedPass(const barcode::BinaryImage& upright, int angle, int step,
   if (RotateImage(source, &turned, angle) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 33);
   barcode::BinaryImage binary{turned.width, turned.stride, turned.height, 1, 8, turned.pixels};
-  if (!scratch->found) scratch->found = barcode::AllocArray<SymbolResult>(barcode::kMaxResults);
+  if (!scratch->found)
+    scratch->found = barcode::AllocUninitializedArray<SymbolResult>(barcode::kMaxResults);
   if (!scratch->found) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 35);
   SymbolResultList list{0, scratch->found.get()};
   if (barcode::ScanSymbols(&binary, step, &list, &options) != 0)
