@@ -28,6 +28,21 @@ struct Span {
   }
 };
 
+// Whether x = trunc(u cos - t), t = v sin, moves by at most 2 from u to
+// u + 2 along one row, for |u|, |v| < magnitude, given slack = 1 - |cos|.
+// Each value rounds by under 2 magnitude epsilon. With slack well above that
+// the step, 2 |cos|, stays below 2. With |cos| exactly 1 the exact values of
+// the row share one fraction, that of t, and the step is exactly 2 unless
+// rounding can carry a value to the integer next to it: never when t is an
+// integer, nor when its fraction is farther than rounding from the integers.
+bool StepsJoin(double slack, double t, double magnitude) {
+  constexpr double kEpsilon = 2.220446049250313e-16;
+  if (slack > 16 * magnitude * kEpsilon) return true;
+  if (slack != 0) return false;
+  const double d = std::fabs(t - std::round(t));
+  return d == 0 || d > 4 * magnitude * kEpsilon;
+}
+
 }  // namespace
 
 int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angleDegrees) {
@@ -57,26 +72,74 @@ int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angle
   if (vFrom < -far) vFrom = -far;
   if (vTo > far) vTo = far;
   // Each lattice point clears three pixels of its row and two of the row
-  // below. The points of one rectangle row mostly fall next to each other,
-  // so their footprints are gathered into spans per image row and cleared
-  // span by span; a footprint that does not touch the current span flushes
-  // it. The pixels cleared are exactly the union of the footprints.
-  // trunc(t) + centre is computed as int64(t) + centre: the same integer
-  // for every t in range, the sign of a zero aside, which cannot matter.
+  // below. trunc(t) + centre is computed as int64(t) + centre: the same
+  // integer for every t in range, the sign of a zero aside, which cannot
+  // matter.
   uint8_t* const pixels = image->pixels;
   const int64_t cx0 = rect.centreX, cy0 = rect.centreY;
-  Span top{pixels, stride}, below{pixels, stride};
-  for (int64_t v = vFrom; v <= vTo; ++v) {
-    const double vs = v * sa, vc = v * ca;
-    for (int64_t u = uFrom; u <= uTo; u += 2) {
-      const int64_t cx = static_cast<int64_t>(u * ca - vs) + cx0;
-      const int64_t cy = static_cast<int64_t>(vc + u * sa) + cy0;
-      if (cx < 0 || cy < 0 || cx >= w - 2 || cy > h - 2) continue;
-      top.Add(cy, cx, cx + 2);
-      below.Add(cy + 1, cx, cx + 1);
+  const int64_t uSteps = uTo >= uFrom ? (uTo - uFrom) / 2 : -1;  // u = uFrom + 2k
+  auto x = [&](int64_t u, int64_t v) { return static_cast<int64_t>(u * ca - v * sa) + cx0; };
+  auto y = [&](int64_t u, int64_t v) { return static_cast<int64_t>(v * ca + u * sa) + cy0; };
+  auto inside = [&](int64_t px, int64_t py) {
+    return px >= 0 && py >= 0 && px < w - 2 && py <= h - 2;
+  };
+
+  // Lines of points along the rectangle side nearer the image rows: on each
+  // line both coordinates move monotonically, so the points inside the image
+  // on one image row are a range of the line, found by galloping and halving.
+  // Their footprints join into one span when x moves at most 2 per point:
+  // always along v (|sin| <= 1 per point); along u (2 cos per point) when
+  // StepsJoin says so, else the points are taken one by one.
+  auto walkLine = [&](int64_t count, auto xAt, auto yAt) {
+    int64_t guess = 1;
+    for (int64_t k = 0; k < count;) {
+      const int64_t row = yAt(k);
+      if (!inside(xAt(k), row)) {  // outside points lie only near the image edges
+        ++k;
+        continue;
+      }
+      auto same = [&](int64_t j) { return yAt(j) == row && inside(xAt(j), row); };
+      int64_t last = k, step = guess;
+      while (last + step < count && same(last + step)) last += step, step *= 2;
+      for (step /= 2; step > 0; step /= 2)
+        if (last + step < count && same(last + step)) last += step;
+      guess = std::max<int64_t>(1, (last - k + 1) / 2);
+      const int64_t a = std::min(xAt(k), xAt(last)), b = std::max(xAt(k), xAt(last));
+      std::memset(pixels + row * stride + a, 0, static_cast<size_t>(b - a + 3));
+      std::memset(pixels + (row + 1) * stride + a, 0, static_cast<size_t>(b - a + 2));
+      k = last + 1;
     }
-    top.Flush();
-    below.Flush();
+  };
+  const double magnitude =
+      double(std::max({std::llabs(uFrom), std::llabs(uTo), std::llabs(vFrom), std::llabs(vTo)})) +
+      1;
+  const double slack = 1 - std::fabs(ca);
+  const bool alongU = std::fabs(sa) <= std::fabs(ca);
+  if (!alongU) {
+    for (int64_t k = 0; k <= uSteps; ++k) {
+      const int64_t u = uFrom + 2 * k;
+      walkLine(
+          vTo - vFrom + 1, [&](int64_t j) { return x(u, vFrom + j); },
+          [&](int64_t j) { return y(u, vFrom + j); });
+    }
+  } else {
+    Span top{pixels, stride}, below{pixels, stride};
+    for (int64_t v = vFrom; v <= vTo; ++v) {
+      if (StepsJoin(slack, v * sa, magnitude)) {
+        walkLine(
+            uSteps + 1, [&](int64_t k) { return x(uFrom + 2 * k, v); },
+            [&](int64_t k) { return y(uFrom + 2 * k, v); });
+        continue;
+      }
+      for (int64_t u = uFrom; u <= uTo; u += 2) {
+        const int64_t px = x(u, v), py = y(u, v);
+        if (!inside(px, py)) continue;
+        top.Add(py, px, px + 2);
+        below.Add(py + 1, px, px + 1);
+      }
+      top.Flush();
+      below.Flush();
+    }
   }
   return 0;
 }
