@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../heap_modes.h"
 #include "barcode/scan.h"
 #include "crop/locate_barcodes.h"
 #include "support/barcode_fixtures.h"
@@ -74,8 +75,17 @@ crop::SourceImage GreyImage(const fixtures::Page& page) {
   return {page.grey.data(), w, w, h, crop::kFormatGrey8, 1};
 }
 
+// Both readers allocate their page-sized work images per call, so each page
+// benchmark runs on both heaps (second argument).
+void SetHeap(benchmark::State& state) {
+  const auto heap = static_cast<bench_heap::Heap>(state.range(1));
+  bench_heap::FixHeap(heap);
+  state.SetLabel(bench_heap::HeapName(heap));
+}
+
 void BM_LocateBarcodes(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
+  SetHeap(state);
   const fixtures::Page page = LabelPage(dpi);
   const crop::SourceImage image = GreyImage(page);
   const crop::LocateOptions options = CropOptions(page, dpi);
@@ -100,6 +110,7 @@ void BM_LocateBarcodes(benchmark::State& state) {
 // than one call over the whole page would do.
 void BM_ZxingReadBarcodes(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
+  SetHeap(state);
   const fixtures::Page page = LabelPage(dpi);
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::LinearCodes);
@@ -128,6 +139,7 @@ void BM_ZxingReadBarcodes(benchmark::State& state) {
 // symbol of each band.
 void BM_LocateBarcodesNothingToFind(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
+  SetHeap(state);
   const fixtures::Page page = LabelPage(dpi, false);
   const crop::SourceImage image = GreyImage(page);
   const crop::LocateOptions options = CropOptions(page, dpi);
@@ -143,6 +155,7 @@ void BM_LocateBarcodesNothingToFind(benchmark::State& state) {
 
 void BM_ZxingNothingToFind(benchmark::State& state) {
   const int dpi = static_cast<int>(state.range(0));
+  SetHeap(state);
   const fixtures::Page page = LabelPage(dpi, false);
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::LinearCodes);
@@ -183,10 +196,14 @@ void BM_ScanSymbols(benchmark::State& state) {
   state.counters["reads"] = found;
 }
 
-BENCHMARK(BM_LocateBarcodes)->Arg(300)->Arg(203)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ZxingReadBarcodes)->Arg(300)->Arg(203)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LocateBarcodesNothingToFind)->Arg(300)->Arg(203)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ZxingNothingToFind)->Arg(300)->Arg(203)->Unit(benchmark::kMillisecond);
+#define PAGE_BENCHMARK(name)                                               \
+  BENCHMARK(name)                                                          \
+      ->ArgsProduct({{300, 203}, {bench_heap::kWarm, bench_heap::kFresh}}) \
+      ->Unit(benchmark::kMillisecond)
+PAGE_BENCHMARK(BM_LocateBarcodes);
+PAGE_BENCHMARK(BM_ZxingReadBarcodes);
+PAGE_BENCHMARK(BM_LocateBarcodesNothingToFind);
+PAGE_BENCHMARK(BM_ZxingNothingToFind);
 BENCHMARK(BM_ScanSymbols)->Unit(benchmark::kMillisecond);
 
 }  // namespace

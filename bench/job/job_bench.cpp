@@ -3,32 +3,24 @@
 // raster compression; and a long job for time per page and memory growth.
 //
 // The page buffer is reallocated at every band, so a page costs whatever the
-// heap charges for large blocks, and glibc's answer depends on what the
-// process did before. Each benchmark therefore fixes the heap first: "warm"
-// keeps freed memory for reuse (the plug-in's own work), "fresh" serves every
-// block above 512 KB from new pages, as the Windows heap does (its virtual
-// memory threshold is about that size on x64), so that each such reallocation
-// pays its page faults.
+// heap charges for large blocks: each benchmark fixes the heap first.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sys/resource.h>
 
 #include <cmath>
 #include <string>
 
+#include "../heap_modes.h"
 #include "job_runner.h"
 #include "job_settings.h"
 
 namespace {
 
-enum Heap { kWarm = 0, kFresh = 1 };
-
-void FixHeap(Heap heap) {
-  mallopt(M_MMAP_THRESHOLD, heap == kWarm ? 256 << 20 : 512 << 10);
-  mallopt(M_TRIM_THRESHOLD, heap == kWarm ? 1 << 30 : 1 << 20);
-}
-
-const char* HeapName(Heap heap) { return heap == kWarm ? "warm heap" : "fresh pages"; }
+using bench_heap::FixHeap;
+using bench_heap::Heap;
+using bench_heap::HeapName;
+using bench_heap::kFresh;
+using bench_heap::kWarm;
 
 // A shipping-label-like page: text-like strokes, boxes, bars and a grey ramp.
 labeljob::GreyPage LabelPicture(std::uint32_t width, std::uint32_t height) {

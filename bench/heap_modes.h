@@ -1,0 +1,23 @@
+// Heap behaviour fixed per benchmark, so that a run does not depend on what
+// the process did before. glibc serves large blocks from fresh pages or from
+// memory it kept, depending on its history: "warm" keeps freed memory for
+// reuse (the plug-in's own work alone), "fresh" serves every block above
+// 512 KB from new pages, as the Windows heap does (its virtual memory
+// threshold is about that size on x64), so that each such block pays its
+// page faults.
+#pragma once
+
+#include <malloc.h>
+
+namespace bench_heap {
+
+enum Heap { kWarm = 0, kFresh = 1 };
+
+inline void FixHeap(Heap heap) {
+  mallopt(M_MMAP_THRESHOLD, heap == kWarm ? 256 << 20 : 512 << 10);
+  mallopt(M_TRIM_THRESHOLD, heap == kWarm ? 1 << 30 : 1 << 20);
+}
+
+inline const char* HeapName(Heap heap) { return heap == kWarm ? "warm heap" : "fresh pages"; }
+
+}  // namespace bench_heap
