@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "barcode/error_trail.h"
 #include "crop/locate_barcodes.h"
 
@@ -13,10 +17,47 @@ namespace {
 constexpr int32_t kModuleBinarize = 3000;
 constexpr int32_t kModuleRotate = 2000;
 
-// One byte per pixel, eight by eight: a[r] holds row r of a block (byte c is
-// column c, as words load on the little-endian machines we build for); afterwards a[c] holds column
-// c (byte r is row r). Three rounds swap the off-diagonal halves of ever smaller sub-blocks.
-inline void TransposeBlock(uint64_t a[8]) {
+// Transposes a square block of one-byte pixels: out[c][r] = in[r][c] for
+// the block's rows in[] and its turned rows out[].
+#if defined(__SSE2__) || defined(_M_X64)
+constexpr uint32_t kBlock = 16;
+
+inline void TransposeBlock(const uint8_t* const in[kBlock], uint8_t* const out[kBlock]) {
+  __m128i a[16], b[16];
+  for (int r = 0; r < 16; ++r) a[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in[r]));
+  // Each round interleaves pairs of registers in units twice as wide as the
+  // round before: bytes, then 2, 4 and 8 bytes. Afterwards register c holds
+  // column c, rows in order.
+  for (int i = 0; i < 8; ++i) {
+    b[2 * i] = _mm_unpacklo_epi8(a[2 * i], a[2 * i + 1]);
+    b[2 * i + 1] = _mm_unpackhi_epi8(a[2 * i], a[2 * i + 1]);
+  }
+  for (int q = 0; q < 16; q += 4) {
+    a[q] = _mm_unpacklo_epi16(b[q], b[q + 2]);
+    a[q + 1] = _mm_unpackhi_epi16(b[q], b[q + 2]);
+    a[q + 2] = _mm_unpacklo_epi16(b[q + 1], b[q + 3]);
+    a[q + 3] = _mm_unpackhi_epi16(b[q + 1], b[q + 3]);
+  }
+  for (int h = 0; h < 16; h += 8) {
+    for (int i = 0; i < 4; ++i) {
+      b[h + 2 * i] = _mm_unpacklo_epi32(a[h + i], a[h + 4 + i]);
+      b[h + 2 * i + 1] = _mm_unpackhi_epi32(a[h + i], a[h + 4 + i]);
+    }
+  }
+  for (int m = 0; m < 8; ++m) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out[2 * m]), _mm_unpacklo_epi64(b[m], b[m + 8]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out[2 * m + 1]),
+                     _mm_unpackhi_epi64(b[m], b[m + 8]));
+  }
+}
+#else
+constexpr uint32_t kBlock = 8;
+
+// Words load byte c as column c on the little-endian machines we build for.
+// Three rounds swap the off-diagonal halves of ever smaller sub-blocks.
+inline void TransposeBlock(const uint8_t* const in[kBlock], uint8_t* const out[kBlock]) {
+  uint64_t a[8];
+  for (int r = 0; r < 8; ++r) std::memcpy(&a[r], in[r], 8);
   for (int r = 0; r < 4; ++r) {
     const uint64_t t = ((a[r] >> 32) ^ a[r + 4]) & 0x00000000FFFFFFFFull;
     a[r] ^= t << 32, a[r + 4] ^= t;
@@ -29,15 +70,9 @@ inline void TransposeBlock(uint64_t a[8]) {
     const uint64_t t = ((a[r] >> 8) ^ a[r + 1]) & 0x00FF00FF00FF00FFull;
     a[r] ^= t << 8, a[r + 1] ^= t;
   }
+  for (int c = 0; c < 8; ++c) std::memcpy(out[c], &a[c], 8);
 }
-
-inline uint64_t Load8(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-inline void Store8(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+#endif
 
 // Where source pixel (x, y) of a w x h image lands in a quarter-turned image.
 inline size_t TurnedOffset(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_t to, int angle) {
@@ -45,8 +80,8 @@ inline size_t TurnedOffset(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_
   return size_t{w - 1 - x} * to + y;
 }
 
-// Quarter and half turns of one-byte pixels. Quarter turns move whole 8 x 8
-// blocks through a word transpose; the edges that do not fill a block go
+// Quarter and half turns of one-byte pixels. Quarter turns move whole square
+// blocks through a register transpose; the edges that do not fill a block go
 // pixel by pixel.
 void TurnBytes(const WorkImage& source, const WorkImage& target, int angle) {
   const uint32_t w = source.width, h = source.height;
@@ -61,31 +96,28 @@ void TurnBytes(const WorkImage& source, const WorkImage& target, int angle) {
     }
     return;
   }
-  // Strips of eight rows across the page: the eight rows read are streams
-  // the prefetcher follows, and the turned rows written (one cache line per
-  // eight strips) stay in the second-level cache.
-  const uint32_t w8 = w & ~7u, h8 = h & ~7u;
-  for (uint32_t y0 = 0; y0 < h8; y0 += 8) {
-    for (uint32_t x0 = 0; x0 < w8; x0 += 8) {
-      uint64_t a[8];
+  // Strips of blocks across the page: the block rows read are streams the
+  // prefetcher follows, and the turned rows written (one cache line for
+  // several strips) stay in the second-level cache.
+  const uint32_t wb = w / kBlock * kBlock, hb = h / kBlock * kBlock;
+  const uint8_t* rows[kBlock];
+  uint8_t* turned[kBlock];
+  for (uint32_t y0 = 0; y0 < hb; y0 += kBlock) {
+    for (uint32_t x0 = 0; x0 < wb; x0 += kBlock) {
       // A 270 turn reads the block's rows bottom up so that each turned row
       // comes out in its final order; a 90 turn reverses the rows written.
-      for (int r = 0; r < 8; ++r)
-        a[r] = Load8(in + (angle == 270 ? y0 + 7 - r : y0 + r) * from + x0);
-      TransposeBlock(a);
-      if (angle == 270) {
-        uint8_t* base = out + size_t{x0} * to + (h - 8 - y0);
-        for (int c = 0; c < 8; ++c) Store8(base + c * to, a[c]);
-      } else {
-        uint8_t* base = out + size_t{w - 1 - x0} * to + y0;
-        for (int c = 0; c < 8; ++c) Store8(base - c * to, a[c]);
+      for (uint32_t r = 0; r < kBlock; ++r) {
+        rows[r] = in + (angle == 270 ? y0 + kBlock - 1 - r : y0 + r) * from + x0;
+        turned[r] = angle == 270 ? out + size_t{x0 + r} * to + (h - kBlock - y0)
+                                 : out + size_t{w - 1 - x0 - r} * to + y0;
       }
+      TransposeBlock(rows, turned);
     }
   }
   // The right columns and bottom rows that do not fill a block.
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* row = in + y * from;
-    for (uint32_t x = y < h8 ? w8 : 0; x < w; ++x)
+    for (uint32_t x = y < hb ? wb : 0; x < w; ++x)
       out[TurnedOffset(x, y, w, h, to, angle)] = row[x];
   }
 }
