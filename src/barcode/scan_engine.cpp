@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "barcode/byte_runs.h"
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/scan.h"
@@ -30,14 +31,7 @@ bool AllocFinders(FinderList* list) {
   return list->items != nullptr;
 }
 
-// True when some byte of the word is 0.
-inline bool HasZeroByte(uint64_t v) {
-  return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
-}
-
 // Run lengths of one row, dark (non-zero) first, 0 when the row starts light.
-// Runs are followed eight pixels a word while the whole word continues them:
-// light runs on a label are long, and dark ones across solid areas.
 void RowToRuns(ScanContext* ctx, const uint8_t* row) {
   const uint32_t width = ctx->image.width;
   uint32_t* runs = ctx->runs.get();
@@ -47,20 +41,8 @@ void RowToRuns(ScanContext* ctx, const uint8_t* row) {
   uint32_t x = 0;
   while (x < width) {
     const uint32_t start = x;
-    uint64_t word;
-    if (dark) {
-      for (; x + 8 <= width; x += 8) {
-        std::memcpy(&word, row + x, 8);
-        if (HasZeroByte(word)) break;
-      }
-      while (x < width && row[x] != 0) ++x;
-    } else {
-      for (; x + 8 <= width; x += 8) {
-        std::memcpy(&word, row + x, 8);
-        if (word != 0) break;
-      }
-      while (x < width && row[x] == 0) ++x;
-    }
+    x += static_cast<uint32_t>(dark ? NonZeroPrefix(row + x, width - x)
+                                    : EqualPrefix(row + x, width - x, 0));
     starts[count] = static_cast<int32_t>(start);
     runs[count++] = x - start;
     dark = !dark;

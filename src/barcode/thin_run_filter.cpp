@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "barcode/alloc.h"
+#include "barcode/byte_runs.h"
 #include "barcode/error_trail.h"
 #include "barcode/scan.h"
 
@@ -109,22 +110,17 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
   Filter f{image, static_cast<uint8_t>(colour != 0 ? 1 : 0)};
   std::memset(previous.get(), kUndecided, static_cast<size_t>(width));
   const uint8_t fg = f.fg;
-  const uint64_t fgWord = fg * 0x0101010101010101ull;
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = image->pixels + y * image->stride;
     std::memset(current.get(), kUndecided, static_cast<size_t>(width));
     int64_t x = 0;
     while (x < width) {
-      // Runs are long on a label page: find their ends a word at a time.
       const void* hit = std::memchr(row + x, fg, static_cast<size_t>(width - x));
       if (hit == nullptr) break;
       const int64_t start = static_cast<const uint8_t*>(hit) - row;
-      x = start + 1;
-      for (uint64_t word; x + 8 <= width; x += 8) {
-        std::memcpy(&word, row + x, 8);
-        if (word != fgWord) break;
-      }
-      while (x < width && row[x] == fg) ++x;
+      x = start + 1 +
+          static_cast<int64_t>(
+              EqualPrefix(row + start + 1, static_cast<size_t>(width - start - 1), fg));
       const int n = static_cast<int>(std::min<int64_t>(x - start, 4));
       bool flip = false;
       if (n < 4) {
