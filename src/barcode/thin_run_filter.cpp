@@ -112,12 +112,15 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
   const uint8_t fg = f.fg;
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = image->pixels + y * image->stride;
-    std::memset(current.get(), kUndecided, static_cast<size_t>(width));
+    // Each pixel's mark is written once: runs get theirs, the gaps between
+    // them stay undecided.
+    uint8_t* const marks = current.get();
     int64_t x = 0;
     while (x < width) {
       const void* hit = std::memchr(row + x, fg, static_cast<size_t>(width - x));
+      const int64_t start = hit ? static_cast<const uint8_t*>(hit) - row : width;
+      std::memset(marks + x, kUndecided, static_cast<size_t>(start - x));
       if (hit == nullptr) break;
-      const int64_t start = static_cast<const uint8_t*>(hit) - row;
       x = start + 1 +
           static_cast<int64_t>(
               EqualPrefix(row + start + 1, static_cast<size_t>(width - start - 1), fg));
@@ -141,7 +144,7 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
           }
         }
       }
-      std::memset(current.get() + start, flip ? kFlipped : kKept, static_cast<size_t>(x - start));
+      std::memset(marks + start, flip ? kFlipped : kKept, static_cast<size_t>(x - start));
       if (flip)
         for (int64_t k = start; k < x; ++k) row[k] ^= 1;
     }
