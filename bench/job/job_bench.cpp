@@ -16,11 +16,7 @@
 
 namespace {
 
-using bench_heap::FixHeap;
-using bench_heap::Heap;
-using bench_heap::HeapName;
-using bench_heap::kFresh;
-using bench_heap::kWarm;
+using namespace bench_heap;
 
 // A shipping-label-like page: text-like strokes, boxes, bars and a grey ramp.
 labeljob::GreyPage LabelPicture(std::uint32_t width, std::uint32_t height) {

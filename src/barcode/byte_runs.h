@@ -1,29 +1,24 @@
-// Run ends in rows of one-byte pixels, sixteen bytes a step where SSE2 is
-// there (every x86-64 machine), a byte at a time elsewhere. Light runs on a
-// label page are hundreds of pixels long.
+// Run ends in rows of one-byte pixels, sixteen bytes a step with SSE2 (we
+// build for x86-64 only, where it is always there). Light runs on a label
+// page are hundreds of pixels long.
 #pragma once
+
+#include <emmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define LR_BYTE_RUNS_SSE2 1
-#endif
 
 namespace barcode {
 
 // How many of the n bytes at p, from the first, equal value.
 inline size_t EqualPrefix(const uint8_t* p, size_t n, uint8_t value) {
   size_t i = 0;
-#ifdef LR_BYTE_RUNS_SSE2
   const __m128i v = _mm_set1_epi8(static_cast<char>(value));
   for (; i + 16 <= n; i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)));
     if (equal != 0xFFFF) return i + static_cast<size_t>(__builtin_ctz(~equal));
   }
-#endif
   while (i < n && p[i] == value) ++i;
   return i;
 }
@@ -31,14 +26,12 @@ inline size_t EqualPrefix(const uint8_t* p, size_t n, uint8_t value) {
 // How many of the n bytes at p, from the first, are not 0.
 inline size_t NonZeroPrefix(const uint8_t* p, size_t n) {
   size_t i = 0;
-#ifdef LR_BYTE_RUNS_SSE2
   const __m128i zero = _mm_setzero_si128();
   for (; i + 16 <= n; i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
     if (zeros != 0) return i + static_cast<size_t>(__builtin_ctz(zeros));
   }
-#endif
   while (i < n && p[i] != 0) ++i;
   return i;
 }

@@ -8,26 +8,6 @@ namespace barcode {
 
 namespace {
 
-// Pixels [from, to] of one image row, waiting to be cleared.
-struct Span {
-  uint8_t* pixels;
-  int64_t stride;
-  int64_t row = -1, from = 0, to = -1;
-  void Add(int64_t y, int64_t a, int64_t b) {
-    if (y == row && a <= to + 1 && b >= from - 1) {
-      from = std::min(from, a);
-      to = std::max(to, b);
-      return;
-    }
-    Flush();
-    row = y, from = a, to = b;
-  }
-  void Flush() {
-    if (row >= 0) std::memset(pixels + row * stride + from, 0, static_cast<size_t>(to - from + 1));
-    row = -1;
-  }
-};
-
 // Whether x = trunc(u cos - t), t = v sin, moves by at most 2 from u to
 // u + 2 along one row, for |u|, |v| < magnitude, given slack = 1 - |cos|.
 // Each value rounds by under 2 magnitude epsilon. With slack well above that
@@ -89,7 +69,7 @@ int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angle
   // on one image row are a range of the line, found by galloping and halving.
   // Their footprints join into one span when x moves at most 2 per point:
   // always along v (|sin| <= 1 per point); along u (2 cos per point) when
-  // StepsJoin says so, else the points are taken one by one.
+  // StepsJoin says so, else that row's points are cleared one by one.
   auto walkLine = [&](int64_t count, auto xAt, auto yAt) {
     int64_t guess = 1;
     for (int64_t k = 0; k < count;) {
@@ -123,7 +103,6 @@ int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angle
           [&](int64_t j) { return y(u, vFrom + j); });
     }
   } else {
-    Span top{pixels, stride}, below{pixels, stride};
     for (int64_t v = vFrom; v <= vTo; ++v) {
       if (StepsJoin(slack, v * sa, magnitude)) {
         walkLine(
@@ -134,11 +113,9 @@ int32_t EraseSymbolArea(BinaryImage* image, const SymbolRect& rect, double angle
       for (int64_t u = uFrom; u <= uTo; u += 2) {
         const int64_t px = x(u, v), py = y(u, v);
         if (!inside(px, py)) continue;
-        top.Add(py, px, px + 2);
-        below.Add(py + 1, px, px + 1);
+        uint8_t* p = pixels + py * stride + px;
+        p[0] = p[1] = p[2] = p[stride] = p[stride + 1] = 0;
       }
-      top.Flush();
-      below.Flush();
     }
   }
   return 0;

@@ -1,12 +1,10 @@
 // Image steps of the location front-end: thresholding, quarter turns,
 // bilinear shrinking and one-bit expansion.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 #include "barcode/error_trail.h"
 #include "crop/locate_barcodes.h"
@@ -17,9 +15,9 @@ namespace {
 constexpr int32_t kModuleBinarize = 3000;
 constexpr int32_t kModuleRotate = 2000;
 
-// Transposes a square block of one-byte pixels: out[c][r] = in[r][c] for
-// the block's rows in[] and its turned rows out[].
-#if defined(__SSE2__) || defined(_M_X64)
+// Transposes a 16 x 16 block of one-byte pixels with SSE2 (we build for
+// x86-64 only): out[c][r] = in[r][c] for the block's rows in[] and its
+// turned rows out[].
 constexpr uint32_t kBlock = 16;
 
 inline void TransposeBlock(const uint8_t* const in[kBlock], uint8_t* const out[kBlock]) {
@@ -50,29 +48,6 @@ inline void TransposeBlock(const uint8_t* const in[kBlock], uint8_t* const out[k
                      _mm_unpackhi_epi64(b[m], b[m + 8]));
   }
 }
-#else
-constexpr uint32_t kBlock = 8;
-
-// Words load byte c as column c on the little-endian machines we build for.
-// Three rounds swap the off-diagonal halves of ever smaller sub-blocks.
-inline void TransposeBlock(const uint8_t* const in[kBlock], uint8_t* const out[kBlock]) {
-  uint64_t a[8];
-  for (int r = 0; r < 8; ++r) std::memcpy(&a[r], in[r], 8);
-  for (int r = 0; r < 4; ++r) {
-    const uint64_t t = ((a[r] >> 32) ^ a[r + 4]) & 0x00000000FFFFFFFFull;
-    a[r] ^= t << 32, a[r + 4] ^= t;
-  }
-  for (int r : {0, 1, 4, 5}) {
-    const uint64_t t = ((a[r] >> 16) ^ a[r + 2]) & 0x0000FFFF0000FFFFull;
-    a[r] ^= t << 16, a[r + 2] ^= t;
-  }
-  for (int r = 0; r < 8; r += 2) {
-    const uint64_t t = ((a[r] >> 8) ^ a[r + 1]) & 0x00FF00FF00FF00FFull;
-    a[r] ^= t << 8, a[r + 1] ^= t;
-  }
-  for (int c = 0; c < 8; ++c) std::memcpy(out[c], &a[c], 8);
-}
-#endif
 
 // Where source pixel (x, y) of a w x h image lands in a quarter-turned image.
 inline size_t TurnedOffset(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_t to, int angle) {

@@ -361,13 +361,11 @@ struct MatchTrees {
 };
 
 // The last string an item consumes is where the next item's match is sought.
-// string: the 18 bytes at r, read from the input where they came from it
-// (the ring's copy of the newest bytes is still being stored).
-inline void InsertNext(MatchTrees& t, int r, const std::uint8_t* string, bool itemEnds) {
+inline void InsertNext(MatchTrees& t, int r, bool itemEnds) {
   if (itemEnds) {
-    t.Insert<true>(r, string);
+    t.Insert<true>(r, &t.ring[r]);
   } else {
-    t.Insert<false>(r, string);
+    t.Insert<false>(r, &t.ring[r]);
   }
 }
 
@@ -443,13 +441,13 @@ std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, s
       if (s < kLongestMatch - 1) t.ring[s + kRingSize] = c;
       s = (s + 1) & (kRingSize - 1);
       r = (r + 1) & (kRingSize - 1);
-      InsertNext(t, r, bytes + next - kLongestMatch, i + 1 == consumed);
+      InsertNext(t, r, i + 1 == consumed);
     }
     for (; i < consumed; ++i) {  // the input is used up: the look-ahead shrinks
       t.Remove(s);
       s = (s + 1) & (kRingSize - 1);
       r = (r + 1) & (kRingSize - 1);
-      if (--ahead > 0) InsertNext(t, r, &t.ring[r], i + 1 == consumed);
+      if (--ahead > 0) InsertNext(t, r, i + 1 == consumed);
     }
   } while (ahead > 0);
   if (groupLength > 1) out.insert(out.end(), group, group + groupLength);
