@@ -1,18 +1,18 @@
 // Pre-pass that closes short runs of one colour which end as holes below,
 // so that print noise does not break the runs the row stages follow.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "barcode/alloc.h"
-#include "barcode/byte_runs.h"
 #include "barcode/error_trail.h"
 #include "barcode/scan.h"
 
 namespace barcode {
 
 namespace {
-
-enum Mark : uint8_t { kKept = 1, kFlipped = 2, kUndecided = 3 };
 
 // Mask tables by run length and window shift (64 entries, index 0 first).
 const uint8_t kMask3s0[64] = {
@@ -90,65 +90,100 @@ struct Filter {
   }
 };
 
+// Rows as bit masks, bit x of word x / 64 for pixel x: where the row has the
+// filter's colour, and where the filter flipped it.
+struct RowBits {
+  Buffer<uint64_t> fg, flipped;
+};
+
+// The n (1 to 3) bits of words from bit x on, lowest first.
+inline uint64_t BitsAt(const uint64_t* words, int64_t x, int n) {
+  const int64_t w = x >> 6;
+  const int shift = static_cast<int>(x & 63);
+  uint64_t bits = words[w] >> shift;
+  if (shift > 64 - n) bits |= words[w + 1] << (64 - shift);
+  return bits & ((uint64_t{1} << n) - 1);
+}
+
+inline void SetBitsAt(uint64_t* words, int64_t x, int n) {
+  for (int k = 0; k < n; ++k) words[(x + k) >> 6] |= uint64_t{1} << ((x + k) & 63);
+}
+
+// Bit x set where row[x] == fg; the words past the row stay clear.
+void MaskRow(const uint8_t* row, int64_t width, uint8_t fg, uint64_t* words) {
+  const __m128i v = _mm_set1_epi8(static_cast<char>(fg));
+  int64_t x = 0;
+  for (; x + 64 <= width; x += 64) {
+    uint64_t m = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 16 * k));
+      m |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))} << (16 * k);
+    }
+    words[x >> 6] = m;
+  }
+  if (x < width) {
+    uint64_t m = 0;
+    for (int64_t k = x; k < width; ++k) m |= uint64_t{row[k] == fg} << (k - x);
+    words[x >> 6] = m;
+  }
+}
+
 }  // namespace
 
+// Only runs of one to three pixels can flip. A short run keeps its colour when
+// it touches a kept run of the row above, flips when it touches only flipped
+// ones, and otherwise flips when one of its windows below shows a hole. The
+// row above is kept as bit masks: its pixels of the colour are exactly its
+// kept runs (flipped ones no longer have it), and a second mask holds where
+// it was flipped.
 int32_t ThinRunFilter(BinaryImage* image, int colour) {
   if (image == nullptr || image->pixels == nullptr || image->width == 0 || image->height == 0 ||
       image->stride < image->width)
     return 0;
   const int64_t width = image->width, height = image->height;
-  Buffer<uint8_t> current = AllocUninitializedArray<uint8_t>(width);
-  if (!current) {
+  const size_t words = static_cast<size_t>(width / 64 + 2);
+  RowBits above{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
+  RowBits here{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
+  if (!above.fg || !above.flipped || !here.fg || !here.flipped) {
     PushErrorTrail(kCategoryMemory, kModuleScan, 73);
     return 1;
   }
-  Buffer<uint8_t> previous = AllocUninitializedArray<uint8_t>(width);
-  if (!previous) {
-    PushErrorTrail(kCategoryMemory, kModuleScan, 75);
-    return 1;
-  }
   Filter f{image, static_cast<uint8_t>(colour != 0 ? 1 : 0)};
-  std::memset(previous.get(), kUndecided, static_cast<size_t>(width));
-  const uint8_t fg = f.fg;
+  const int64_t lastWord = (width - 1) >> 6;
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = image->pixels + y * image->stride;
-    // Each pixel's mark is written once: runs get theirs, the gaps between
-    // them stay undecided.
-    uint8_t* const marks = current.get();
-    int64_t x = 0;
-    while (x < width) {
-      const void* hit = std::memchr(row + x, fg, static_cast<size_t>(width - x));
-      const int64_t start = hit ? static_cast<const uint8_t*>(hit) - row : width;
-      std::memset(marks + x, kUndecided, static_cast<size_t>(start - x));
-      if (hit == nullptr) break;
-      x = start + 1 +
-          static_cast<int64_t>(
-              EqualPrefix(row + start + 1, static_cast<size_t>(width - start - 1), fg));
-      const int n = static_cast<int>(std::min<int64_t>(x - start, 4));
-      bool flip = false;
-      if (n < 4) {
-        bool anyKept = false, anyFlipped = false;
-        for (int64_t k = start; k < x; ++k) {
-          anyKept |= previous[k] == kKept;
-          anyFlipped |= previous[k] == kFlipped;
-        }
-        if (anyKept) {
-          flip = false;
-        } else if (anyFlipped) {
-          flip = true;
-        } else {
-          for (int s = (n - 3 < 0 ? n - 3 : 0); s <= 0 && !flip; ++s) {
-            int64_t x0 = start + s;
-            if (x0 < 1 || y < 1 || x0 + 3 > width - 1 || y + 3 > height - 1) continue;
-            flip = f.WindowPasses(f.Table(n, s, start, y), x0, y);
+    uint64_t* fg = here.fg.get();
+    uint64_t* flipped = here.flipped.get();
+    MaskRow(row, width, f.fg, fg);
+    std::memset(flipped, 0, words * sizeof(uint64_t));
+    // The first row has no row above and no window, so nothing in it flips.
+    if (y > 0) {
+      uint64_t carry = 0;
+      for (int64_t w = 0; w <= lastWord; ++w) {
+        const uint64_t m = fg[w], next = fg[w + 1];
+        const uint64_t starts = m & ~((m << 1) | carry);
+        const uint64_t longRuns =
+            m & ((m >> 1) | (next << 63)) & ((m >> 2) | (next << 62)) & ((m >> 3) | (next << 61));
+        carry = m >> 63;
+        for (uint64_t s = starts & ~longRuns; s != 0; s &= s - 1) {
+          const int64_t start = w * 64 + __builtin_ctzll(s);
+          const int n = BitsAt(fg, start + 1, 1) == 0 ? 1 : BitsAt(fg, start + 2, 1) == 0 ? 2 : 3;
+          if (BitsAt(above.fg.get(), start, n) != 0) continue;
+          bool flip = BitsAt(above.flipped.get(), start, n) != 0;
+          for (int s0 = (n - 3 < 0 ? n - 3 : 0); s0 <= 0 && !flip; ++s0) {
+            const int64_t x0 = start + s0;
+            if (x0 < 1 || x0 + 3 > width - 1 || y + 3 > height - 1) continue;
+            flip = f.WindowPasses(f.Table(n, s0, start, y), x0, y);
           }
+          if (!flip) continue;
+          for (int k = 0; k < n; ++k) row[start + k] ^= 1;
+          SetBitsAt(flipped, start, n);
         }
       }
-      std::memset(marks + start, flip ? kFlipped : kKept, static_cast<size_t>(x - start));
-      if (flip)
-        for (int64_t k = start; k < x; ++k) row[k] ^= 1;
     }
-    current.swap(previous);
+    // What the next row sees: this row's kept runs and where it flipped.
+    for (int64_t w = 0; w <= lastWord; ++w) fg[w] &= ~flipped[w];
+    std::swap(above, here);
   }
   return 0;
 }
