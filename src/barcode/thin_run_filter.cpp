@@ -123,7 +123,12 @@ void MaskRow(const uint8_t* row, int64_t width, uint8_t fg, uint64_t* words) {
   }
   if (x < width) {
     uint64_t m = 0;
-    for (int64_t k = x; k < width; ++k) m |= uint64_t{row[k] == fg} << (k - x);
+    int64_t k = x;
+    for (; k + 16 <= width; k += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
+      m |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))} << (k - x);
+    }
+    for (; k < width; ++k) m |= uint64_t{row[k] == fg} << (k - x);
     words[x >> 6] = m;
   }
 }
