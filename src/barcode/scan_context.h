@@ -32,6 +32,7 @@ struct ScanContext {
   Buffer<uint32_t> runs;
   Buffer<int32_t> runStarts;
   int32_t runCount = 0;
+  Buffer<uint64_t> rowBits;  // the current row's light pixels, one bit each
 
   TrackList linearTracks, linearCandidates;
   TrackList dataMatrixTracks, dataMatrixCandidates;

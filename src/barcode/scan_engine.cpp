@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "barcode/byte_runs.h"
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
+#include "barcode/row_bits.h"
 #include "barcode/scan.h"
 #include "barcode/scan_context.h"
 
@@ -33,25 +33,41 @@ bool AllocFinders(FinderList* list) {
 
 // Run lengths of one row, dark (non-zero) first, 0 when the row starts light.
 void RowToRuns(ScanContext* ctx, const uint8_t* row) {
-  const uint32_t width = ctx->image.width;
+  const int64_t width = ctx->image.width;
   uint32_t* runs = ctx->runs.get();
   int32_t* starts = ctx->runStarts.get();
   int32_t count = 0;
-  bool dark = true;
-  uint32_t x = 0;
-  while (x < width) {
-    const uint32_t start = x;
-    x += static_cast<uint32_t>(dark ? NonZeroPrefix(row + x, width - x)
-                                    : EqualPrefix(row + x, width - x, 0));
-    starts[count] = static_cast<int32_t>(start);
-    runs[count++] = x - start;
-    dark = !dark;
-  }
-  if (count == 0) {
+  if (width == 0) {
     starts[0] = 0;
     runs[0] = 0;
-    count = 1;
+    ctx->runCount = 1;
+    return;
   }
+  uint64_t* light = ctx->rowBits.get();
+  EqualBits(row, width, 0, light);
+  // A light first pixel: the dark run before it is empty.
+  if (light[0] & 1) {
+    starts[count] = 0;
+    runs[count++] = 0;
+  }
+  // A run ends wherever a pixel differs from the one before it.
+  int64_t start = 0;
+  uint64_t before = light[0] & 1;
+  const int64_t lastWord = (width - 1) >> 6;
+  for (int64_t w = 0; w <= lastWord; ++w) {
+    const uint64_t m = light[w];
+    uint64_t ends = m ^ ((m << 1) | before);
+    before = m >> 63;
+    if (w == lastWord && (width & 63) != 0) ends &= (uint64_t{1} << (width & 63)) - 1;
+    for (; ends != 0; ends &= ends - 1) {
+      const int64_t x = w * 64 + __builtin_ctzll(ends);
+      starts[count] = static_cast<int32_t>(start);
+      runs[count++] = static_cast<uint32_t>(x - start);
+      start = x;
+    }
+  }
+  starts[count] = static_cast<int32_t>(start);
+  runs[count++] = static_cast<uint32_t>(width - start);
   ctx->runCount = count;
 }
 
@@ -259,7 +275,8 @@ int32_t ScanSymbols(BinaryImage* image, int step, SymbolResultList* results,
   }
   ctx.runs = AllocArray<uint32_t>(static_cast<size_t>(image->width) + 1);
   ctx.runStarts = AllocArray<int32_t>(static_cast<size_t>(image->width) + 1);
-  if (!ctx.runs || !ctx.runStarts) {
+  ctx.rowBits = AllocArray<uint64_t>(RowMaskWords(image->width));
+  if (!ctx.runs || !ctx.runStarts || !ctx.rowBits) {
     PushErrorTrail(kCategoryMemory, kModuleScan, 107);
     return 1;
   }

@@ -1,13 +1,12 @@
 // Pre-pass that closes short runs of one colour which end as holes below,
 // so that print noise does not break the runs the row stages follow.
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
+#include "barcode/row_bits.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -109,30 +108,6 @@ inline void SetBitsAt(uint64_t* words, int64_t x, int n) {
   for (int k = 0; k < n; ++k) words[(x + k) >> 6] |= uint64_t{1} << ((x + k) & 63);
 }
 
-// Bit x set where row[x] == fg; the words past the row stay clear.
-void MaskRow(const uint8_t* row, int64_t width, uint8_t fg, uint64_t* words) {
-  const __m128i v = _mm_set1_epi8(static_cast<char>(fg));
-  int64_t x = 0;
-  for (; x + 64 <= width; x += 64) {
-    uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 16 * k));
-      m |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))} << (16 * k);
-    }
-    words[x >> 6] = m;
-  }
-  if (x < width) {
-    uint64_t m = 0;
-    int64_t k = x;
-    for (; k + 16 <= width; k += 16) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + k));
-      m |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, v)))} << (k - x);
-    }
-    for (; k < width; ++k) m |= uint64_t{row[k] == fg} << (k - x);
-    words[x >> 6] = m;
-  }
-}
-
 }  // namespace
 
 // Only runs of one to three pixels can flip. A short run keeps its colour when
@@ -146,7 +121,7 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
       image->stride < image->width)
     return 0;
   const int64_t width = image->width, height = image->height;
-  const size_t words = static_cast<size_t>(width / 64 + 2);
+  const size_t words = RowMaskWords(width);
   RowBits above{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
   RowBits here{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
   if (!above.fg || !above.flipped || !here.fg || !here.flipped) {
@@ -159,7 +134,7 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
     uint8_t* row = image->pixels + y * image->stride;
     uint64_t* fg = here.fg.get();
     uint64_t* flipped = here.flipped.get();
-    MaskRow(row, width, f.fg, fg);
+    EqualBits(row, width, f.fg, fg);
     std::memset(flipped, 0, words * sizeof(uint64_t));
     // The first row has no row above and no window, so nothing in it flips.
     if (y > 0) {
