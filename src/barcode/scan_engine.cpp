@@ -31,18 +31,13 @@ bool AllocFinders(FinderList* list) {
   return list->items != nullptr;
 }
 
-// Run lengths of one row, dark (non-zero) first, 0 when the row starts light.
+// Run lengths of one row (of at least one pixel: ScanSymbols returns early
+// for an empty image), dark (non-zero) first, 0 when the row starts light.
 void RowToRuns(ScanContext* ctx, const uint8_t* row) {
   const int64_t width = ctx->image.width;
   uint32_t* runs = ctx->runs.get();
   int32_t* starts = ctx->runStarts.get();
   int32_t count = 0;
-  if (width == 0) {
-    starts[0] = 0;
-    runs[0] = 0;
-    ctx->runCount = 1;
-    return;
-  }
   uint64_t* light = ctx->rowBits.get();
   EqualBits(row, width, 0, light);
   // A light first pixel: the dark run before it is empty.

@@ -1,6 +1,5 @@
 // Pre-pass that closes short runs of one colour which end as holes below,
 // so that print noise does not break the runs the row stages follow.
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -89,12 +88,6 @@ struct Filter {
   }
 };
 
-// Rows as bit masks, bit x of word x / 64 for pixel x: where the row has the
-// filter's colour, and where the filter flipped it.
-struct RowBits {
-  Buffer<uint64_t> fg, flipped;
-};
-
 // The n (1 to 3) bits of words from bit x on, lowest first.
 inline uint64_t BitsAt(const uint64_t* words, int64_t x, int n) {
   const int64_t w = x >> 6;
@@ -121,19 +114,23 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
       image->stride < image->width)
     return 0;
   const int64_t width = image->width, height = image->height;
+  // Rows as bit masks, bit x of word x / 64 for pixel x: where the row has
+  // the filter's colour and where the filter flipped it, for this row and the
+  // row above.
   const size_t words = RowMaskWords(width);
-  RowBits above{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
-  RowBits here{AllocArray<uint64_t>(words), AllocArray<uint64_t>(words)};
-  if (!above.fg || !above.flipped || !here.fg || !here.flipped) {
+  Buffer<uint64_t> masks = AllocArray<uint64_t>(4 * words);
+  if (!masks) {
     PushErrorTrail(kCategoryMemory, kModuleScan, 73);
     return 1;
   }
+  uint64_t* fg = masks.get();
+  uint64_t* flipped = fg + words;
+  uint64_t* fgAbove = flipped + words;
+  uint64_t* flippedAbove = fgAbove + words;
   Filter f{image, static_cast<uint8_t>(colour != 0 ? 1 : 0)};
   const int64_t lastWord = (width - 1) >> 6;
   for (int64_t y = 0; y < height; ++y) {
     uint8_t* row = image->pixels + y * image->stride;
-    uint64_t* fg = here.fg.get();
-    uint64_t* flipped = here.flipped.get();
     EqualBits(row, width, f.fg, fg);
     std::memset(flipped, 0, words * sizeof(uint64_t));
     // The first row has no row above and no window, so nothing in it flips.
@@ -147,9 +144,9 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
         carry = m >> 63;
         for (uint64_t s = starts & ~longRuns; s != 0; s &= s - 1) {
           const int64_t start = w * 64 + __builtin_ctzll(s);
-          const int n = BitsAt(fg, start + 1, 1) == 0 ? 1 : BitsAt(fg, start + 2, 1) == 0 ? 2 : 3;
-          if (BitsAt(above.fg.get(), start, n) != 0) continue;
-          bool flip = BitsAt(above.flipped.get(), start, n) != 0;
+          const int n = __builtin_ctzll(~BitsAt(fg, start, 3));  // not long: 1 to 3
+          if (BitsAt(fgAbove, start, n) != 0) continue;
+          bool flip = BitsAt(flippedAbove, start, n) != 0;
           for (int s0 = (n - 3 < 0 ? n - 3 : 0); s0 <= 0 && !flip; ++s0) {
             const int64_t x0 = start + s0;
             if (x0 < 1 || x0 + 3 > width - 1 || y + 3 > height - 1) continue;
@@ -163,7 +160,8 @@ int32_t ThinRunFilter(BinaryImage* image, int colour) {
     }
     // What the next row sees: this row's kept runs and where it flipped.
     for (int64_t w = 0; w <= lastWord; ++w) fg[w] &= ~flipped[w];
-    std::swap(above, here);
+    std::swap(fg, fgAbove);
+    std::swap(flipped, flippedAbove);
   }
   return 0;
 }
