@@ -155,20 +155,9 @@ TEST(ToUprightBoxes, TurnsScalesAndClamps) {
   EXPECT_EQ(items[2].angle, -90);
 }
 
-TEST(ImageSteps, RotateResizeExpand) {
-  // 3 x 2 image: 1 2 3 / 4 5 6.
+TEST(ImageSteps, ResizeExpandAndBadTurn) {
   uint8_t src[6] = {1, 2, 3, 4, 5, 6};
   crop::WorkImage s{src, 3, 2, 3, 1};
-  const struct {
-    int angle;
-    uint8_t expected[6];
-  } turns[] = {{270, {4, 1, 5, 2, 6, 3}}, {90, {3, 6, 2, 5, 1, 4}}, {180, {6, 5, 4, 3, 2, 1}}};
-  for (const auto& t : turns) {
-    uint8_t out[6] = {};
-    crop::WorkImage target{out, 0, 0, 0, 1};
-    ASSERT_EQ(crop::RotateImage(s, &target, t.angle), 0);
-    EXPECT_EQ(std::memcmp(out, t.expected, 6), 0) << t.angle;
-  }
   uint8_t out[6];
   crop::WorkImage target{out, 0, 0, 0, 1};
   EXPECT_NE(crop::RotateImage(s, &target, 45), 0);
