@@ -54,6 +54,12 @@ int32_t ResizeBilinear(const WorkImage& source, WorkImage* target);
 // Set bits become 255, clear bits 0; target is width x height bytes.
 void ExpandBilevel(const SourceImage& image, uint8_t* target);
 
+namespace test_hooks {
+// Quarter turns take the one-block path even where AVX2 is there, so that
+// tests cover both.
+void UseNarrowTurnsOnly(bool narrow);
+}  // namespace test_hooks
+
 // Result clean-up steps (exposed for tests).
 void MergeSplitReads(barcode::SymbolResultList* results, bool* changed);
 void FilterByType(barcode::SymbolResultList* results, const uint8_t* wanted);

@@ -177,30 +177,38 @@ TEST(ImageSteps, ResizeExpandAndBadTurn) {
   EXPECT_EQ(std::memcmp(grey, expect, 9), 0);
 }
 
-// Turns by whole 16 x 16 blocks with the ragged edges done pixel by pixel:
-// sizes on and off the block grid, a padded source stride, against the
-// pixel-by-pixel definition of each turn.
+// Turns by whole 16 x 16 blocks (two at a time where AVX2 is there, and one
+// at a time) with the ragged edges done pixel by pixel: sizes on and off the
+// block grid, a padded source stride, against the pixel-by-pixel definition
+// of each turn.
 TEST(ImageSteps, TurnsMatchThePixelDefinition) {
-  const struct { uint32_t w, h; } sizes[] = {{16, 16}, {37, 21}, {33, 9}, {1, 13}, {64, 40}};
-  for (const auto& size : sizes) {
-    const uint32_t w = size.w, h = size.h, stride = w + 3;
-    std::vector<uint8_t> src(static_cast<size_t>(stride) * h);
-    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + i / 7);
-    const crop::WorkImage s{src.data(), w, h, stride, 1};
-    for (int angle : {90, 180, 270}) {
-      std::vector<uint8_t> out(static_cast<size_t>(w) * h);
-      crop::WorkImage t{out.data(), 0, 0, 0, 1};
-      ASSERT_EQ(crop::RotateImage(s, &t, angle), 0);
-      for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t x = 0; x < w; ++x) {
-          const uint32_t tx = angle == 270 ? h - 1 - y : angle == 90 ? y : w - 1 - x;
-          const uint32_t ty = angle == 270 ? x : angle == 90 ? w - 1 - x : h - 1 - y;
-          ASSERT_EQ(out[ty * t.stride + tx], src[y * stride + x])
-              << w << "x" << h << " at " << angle << ": " << x << "," << y;
+  const struct {
+    uint32_t w, h;
+  } sizes[] = {{16, 16}, {37, 21}, {33, 9}, {1, 13}, {64, 40}, {50, 35}};
+  for (bool narrow : {false, true}) {
+    crop::test_hooks::UseNarrowTurnsOnly(narrow);
+    for (const auto& size : sizes) {
+      const uint32_t w = size.w, h = size.h, stride = w + 3;
+      std::vector<uint8_t> src(static_cast<size_t>(stride) * h);
+      for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + i / 7);
+      const crop::WorkImage s{src.data(), w, h, stride, 1};
+      for (int angle : {90, 180, 270}) {
+        std::vector<uint8_t> out(static_cast<size_t>(w) * h);
+        crop::WorkImage t{out.data(), 0, 0, 0, 1};
+        ASSERT_EQ(crop::RotateImage(s, &t, angle), 0);
+        for (uint32_t y = 0; y < h; ++y) {
+          for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t tx = angle == 270 ? h - 1 - y : angle == 90 ? y : w - 1 - x;
+            const uint32_t ty = angle == 270 ? x : angle == 90 ? w - 1 - x : h - 1 - y;
+            ASSERT_EQ(out[ty * t.stride + tx], src[y * stride + x])
+                << w << "x" << h << " at " << angle << (narrow ? " (one block)" : "") << ": " << x
+                << "," << y;
+          }
         }
       }
     }
   }
+  crop::test_hooks::UseNarrowTurnsOnly(false);
 }
 
 }  // namespace
