@@ -10,6 +10,7 @@
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "barcode/scan.h"
+#include "crop/work_images.h"
 
 namespace crop {
 
@@ -46,19 +47,15 @@ bool Allocate(Owned* owned, uint32_t width, uint32_t height, uint32_t bpp) {
   return owned->data != nullptr;
 }
 
-// Buffers the threshold passes share, made at first use and kept for the
-// call: the binary image, its turned copy (both written in full before any
-// read, so never cleared) and the turned scan's results.
+// Buffers the threshold passes share, taken at first use for the rest of the
+// call (and kept for the next one): the binary image, its turned copy (both
+// written in full before any read, so never cleared) and the turned scan's
+// results.
 struct Scratch {
-  barcode::Buffer<uint8_t> binary;
-  barcode::Buffer<uint8_t> turned;
-  barcode::Buffer<SymbolResult> found;
+  WorkLease binary;
+  WorkLease turned;
+  WorkLease found;
 };
-
-uint8_t* ImageBuffer(barcode::Buffer<uint8_t>* buffer, uint32_t width, uint32_t height) {
-  if (!*buffer) *buffer = barcode::AllocUninitializedArray<uint8_t>(size_t{width} * height);
-  return buffer->get();
-}
 
 void EraseAll(barcode::BinaryImage* binary, const SymbolResultList& results) {
   for (int32_t i = 0; i < results.count; ++i) {
@@ -71,17 +68,18 @@ void EraseAll(barcode::BinaryImage* binary, const SymbolResultList& results) {
 int32_t TurnedPass(const barcode::BinaryImage& upright, int angle, int step,
                    const barcode::ScanOptions& options, SymbolResultList* results,
                    Scratch* scratch) {
-  WorkImage turned{ImageBuffer(&scratch->turned, upright.width, upright.height), 0, 0, 0, 1};
+  WorkImage turned{scratch->turned.Take(WorkUse::kTurned, size_t{upright.width} * upright.height),
+                   0, 0, 0, 1};
   if (turned.pixels == nullptr)
     return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 31);
   WorkImage source{upright.pixels, upright.width, upright.height, upright.stride, 1};
   if (RotateImage(source, &turned, angle) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 33);
   barcode::BinaryImage binary{turned.width, turned.stride, turned.height, 1, 8, turned.pixels};
-  if (!scratch->found)
-    scratch->found = barcode::AllocUninitializedArray<SymbolResult>(barcode::kMaxResults);
-  if (!scratch->found) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 35);
-  SymbolResultList list{0, scratch->found.get()};
+  auto* found = reinterpret_cast<SymbolResult*>(
+      scratch->found.Take(WorkUse::kTurnedResults, barcode::kMaxResults * sizeof(SymbolResult)));
+  if (found == nullptr) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 35);
+  SymbolResultList list{0, found};
   if (barcode::ScanSymbols(&binary, step, &list, &options) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 37);
   const int32_t w = static_cast<int32_t>(upright.width), h = static_cast<int32_t>(upright.height);
@@ -129,7 +127,7 @@ int32_t ScanPass(const WorkImage& work, const LocateOptions& opt, SymbolResultLi
   if (!(so.linear | so.qrCode | so.dataMatrix | so.hanXin | so.pdf417 | so.bullseye))
     return Fail(kLocateBadArgument, barcode::kCategoryBadArgument, kModuleLocate, 11);
 
-  uint8_t* pixels = ImageBuffer(&scratch->binary, work.width, work.height);
+  uint8_t* pixels = scratch->binary.Take(WorkUse::kBinary, size_t{work.width} * work.height);
   if (pixels == nullptr) return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 13);
   barcode::BinaryImage binary{work.width, work.width, work.height, 1, 8, pixels};
   if (Binarize(work, &binary, threshold) != 0)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crop/locate_barcodes.h"
+#include "crop/work_images.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
@@ -111,6 +112,45 @@ TEST(LocateBarcodesFixtures, LabelAtQuarterTurns) {
     }
   }
   EXPECT_EQ(agree, 4);
+}
+
+// The work buffers a call leaves for the next: a smaller page read in the
+// label's leftovers reads as it does alone, and a page too big to keep
+// leaves only the results buffer behind.
+TEST(LocateBarcodesFixtures, WorkBuffersKeptBetweenCalls) {
+  crop::ReleaseWorkImages();
+  EXPECT_EQ(crop::test_hooks::KeptWorkBytes(), 0u);
+  Page label = DrawLabel(1, 7);
+  Page top(1000, 700);
+  for (int y = 0; y < top.height; ++y)
+    std::memcpy(&top.at(0, y), &label.at(100, y), static_cast<size_t>(top.width));
+  const crop::SourceImage topImage{top.grey.data(), 1000, 1000, 700, 1, 1};
+  Located alone, after, whole;
+  Locate(topImage, LinearOptions(top, 300), &alone);
+  crop::ReleaseWorkImages();
+  Locate({label.grey.data(), 1200, 1200, 1800, 1, 1}, LinearOptions(label, 300), &whole);
+  EXPECT_GE(crop::test_hooks::KeptWorkBytes(), size_t{2} * 1200 * 1800);
+  Locate(topImage, LinearOptions(top, 300), &after);
+  ASSERT_EQ(alone.code, 0);
+  ASSERT_EQ(after.code, 0);
+  ASSERT_GE(alone.list.count, 1);
+  ASSERT_EQ(after.list.count, alone.list.count);
+  for (int i = 0; i < alone.list.count; ++i) {
+    const barcode::SymbolResult &a = alone.list.items[i], &b = after.list.items[i];
+    EXPECT_STREQ(a.text, b.text);
+    EXPECT_EQ(a.centreX, b.centreX);
+    EXPECT_EQ(a.centreY, b.centreY);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+  }
+  Page huge(4200, 4200);  // 17.6 MB a work image: above the keep's limit
+  Located blank;
+  Locate({huge.grey.data(), 4200, 4200, 4200, 1, 1}, LinearOptions(huge, 300), &blank);
+  EXPECT_EQ(blank.code, 0);
+  EXPECT_EQ(crop::test_hooks::KeptWorkBytes(),
+            barcode::kMaxResults * sizeof(barcode::SymbolResult));
+  crop::ReleaseWorkImages();
+  EXPECT_EQ(crop::test_hooks::KeptWorkBytes(), 0u);
 }
 
 TEST(LocateBarcodesFixtures, SixHundredDpiScannedAtHalfSize) {

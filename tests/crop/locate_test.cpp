@@ -8,6 +8,7 @@
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "crop/locate_barcodes.h"
+#include "crop/work_images.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ TEST(LocateBarcodes, ReturnCodes) {
   EXPECT_EQ(crop::LocateBarcodes(nullptr, &o, &results), 5);
   // Memory: the result array itself, then each later allocation.
   for (int n = 0; n < 6; ++n) {
+    crop::ReleaseWorkImages();  // so that the work buffers are allocated again
     barcode::test_hooks::FailAllocationAfter(n);
     int32_t code = crop::LocateBarcodes(&good, &o, &results);
     barcode::test_hooks::FailAllocationAfter(-1);
