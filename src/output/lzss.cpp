@@ -324,6 +324,37 @@ struct MatchTrees {
     }
   }
 
+  // Byte c goes to ring position p (and to its mirror).
+  void Put(int p, std::uint8_t c) {
+    ring[p] = c;
+    if (p < kLongestMatch - 1) ring[p + kRingSize] = c;
+  }
+
+  // The ring takes kLongestMatch more bytes c at s while the strings at r
+  // onwards follow the run (see Follow). Where none of the positions
+  // overwritten is in a tree, which is the rule inside a long run, the bytes
+  // are simply stored; else each position goes by Remove first.
+  void FollowRun(int s, int r, std::uint8_t c) {
+    if (s + kLongestMatch <= kRingSize) {
+      bool untouched = runNode < s || runNode >= s + kLongestMatch;
+      for (int k = 0; k < kLongestMatch; ++k) untouched &= parent[s + k] == kNil;
+      if (untouched) {
+        std::memset(&ring[s], c, kLongestMatch);
+        if (s < kLongestMatch - 1) std::memset(&ring[s + kRingSize], c, kLongestMatch - 1 - s);
+        if (runNode == kNil) runNode = r;
+        Follow((r + kLongestMatch - 1) & (kRingSize - 1));
+        return;
+      }
+    }
+    for (int k = 0; k < kLongestMatch; ++k) {
+      Remove(s);
+      Put(s, c);
+      s = (s + 1) & (kRingSize - 1);
+      Follow(r);
+      r = (r + 1) & (kRingSize - 1);
+    }
+  }
+
   // Takes position p out of its tree (the ring is about to overwrite it).
   void Remove(int p) {
     if (p == runNode) Settle();
@@ -415,30 +446,35 @@ std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, s
       mask = 1;
     }
     const int consumed = t.matchLength;
-    int i = 0;
     if (consumed == kLongestMatch && t.matchPosition == ((r - 1) & (kRingSize - 1)) &&
         length - next >= kLongestMatch && t.SameByte(bytes + next, t.ring[r])) {
       // Inside a run that goes on for the whole item: every string the item
       // adds is the one before it (MatchTrees::Insert), and so is the next
       // item's match.
-      const std::uint8_t c = t.ring[r];
-      for (; i < kLongestMatch; ++i) {
-        t.Remove(s);
-        t.ring[s] = c;
-        if (s < kLongestMatch - 1) t.ring[s + kRingSize] = c;
-        s = (s + 1) & (kRingSize - 1);
-        t.Follow(r);
-        r = (r + 1) & (kRingSize - 1);
-      }
+      t.FollowRun(s, r, t.ring[r]);
+      s = (s + kLongestMatch) & (kRingSize - 1);
+      r = (r + kLongestMatch) & (kRingSize - 1);
       next += kLongestMatch;
       t.matchPosition = (r - 1) & (kRingSize - 1);
       continue;
     }
-    for (; i < consumed && next < length; ++i) {
-      const std::uint8_t c = bytes[next++];
+    int i = 0;
+    if (length - next >= static_cast<std::size_t>(consumed)) {
+      // The common case, the input goes on past the item: its last string is
+      // where the next item's match is sought.
+      for (; i < consumed; ++i) {
+        t.Remove(s);
+        t.Put(s, bytes[next++]);
+        s = (s + 1) & (kRingSize - 1);
+        r = (r + 1) & (kRingSize - 1);
+        if (i + 1 < consumed) t.Insert<false>(r, &t.ring[r]);
+      }
+      t.Insert<true>(r, &t.ring[r]);
+      continue;
+    }
+    for (; next < length; ++i) {
       t.Remove(s);
-      t.ring[s] = c;
-      if (s < kLongestMatch - 1) t.ring[s + kRingSize] = c;
+      t.Put(s, bytes[next++]);
       s = (s + 1) & (kRingSize - 1);
       r = (r + 1) & (kRingSize - 1);
       InsertNext(t, r, i + 1 == consumed);
