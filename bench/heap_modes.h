@@ -15,7 +15,10 @@ enum Heap { kWarm = 0, kFresh = 1 };
 
 inline void FixHeap(Heap heap) {
   mallopt(M_MMAP_THRESHOLD, heap == kWarm ? 256 << 20 : 512 << 10);
-  mallopt(M_TRIM_THRESHOLD, heap == kWarm ? 1 << 30 : 1 << 20);
+  // Fresh: the top of the heap is trimmed down whenever more than the mmap
+  // threshold is free there, so that a block just under 1 MB cannot be
+  // served from what an earlier block left behind.
+  mallopt(M_TRIM_THRESHOLD, heap == kWarm ? 1 << 30 : 512 << 10);
 }
 
 inline const char* HeapName(Heap heap) { return heap == kWarm ? "warm heap" : "fresh pages"; }
