@@ -18,15 +18,19 @@ constexpr int kLinearKind = 8;
 constexpr int kLinearTolerance = 5;
 const int32_t kQrFinderPattern[5] = {1, 1, 3, 1, 1};
 
+// Track and finder lists are only ever read below their count, and every
+// entry is written whole when it is added, so they are not cleared: on a heap
+// that hands back freed pages, clearing would fault in every page of a list
+// that holds a few entries.
 bool AllocTracks(TrackList* list, int32_t capacity) {
-  list->items = AllocArray<RowTrack>(static_cast<size_t>(capacity));
+  list->items = AllocUninitializedArray<RowTrack>(static_cast<size_t>(capacity));
   list->capacity = capacity;
   list->count = 0;
   return list->items != nullptr;
 }
 
 bool AllocFinders(FinderList* list) {
-  list->items = AllocArray<FinderPoint>(kMaxFinderPoints);
+  list->items = AllocUninitializedArray<FinderPoint>(kMaxFinderPoints);
   list->count = 0;
   return list->items != nullptr;
 }
