@@ -2,9 +2,9 @@
 // the process did before. glibc serves large blocks from fresh pages or from
 // memory it kept, depending on its history: "warm" keeps freed memory for
 // reuse (the plug-in's own work alone), "fresh" serves every block above
-// 512 KB from new pages, as the Windows heap does (its virtual memory
-// threshold is about that size on x64), so that each such block pays its
-// page faults.
+// 512 KB from new pages and hands freed memory back, as the Windows heap does
+// with large blocks (it takes them straight from virtual memory), so that
+// each such block pays its page faults.
 #pragma once
 
 #include <malloc.h>
