@@ -458,26 +458,19 @@ std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, s
       t.matchPosition = (r - 1) & (kRingSize - 1);
       continue;
     }
+    // The item's strings go into the trees; its last one, when the input
+    // holds it, is where the next item's match is sought.
     int i = 0;
-    if (length - next >= static_cast<std::size_t>(consumed)) {
-      // The common case, the input goes on past the item: its last string is
-      // where the next item's match is sought.
-      for (; i < consumed; ++i) {
-        t.Remove(s);
-        t.Put(s, bytes[next++]);
-        s = (s + 1) & (kRingSize - 1);
-        r = (r + 1) & (kRingSize - 1);
-        if (i + 1 < consumed) t.Insert<false>(r, &t.ring[r]);
-      }
-      t.Insert<true>(r, &t.ring[r]);
-      continue;
-    }
-    for (; next < length; ++i) {
+    for (; i < consumed && next < length; ++i) {
       t.Remove(s);
       t.Put(s, bytes[next++]);
       s = (s + 1) & (kRingSize - 1);
       r = (r + 1) & (kRingSize - 1);
-      InsertNext(t, r, i + 1 == consumed);
+      if (i + 1 < consumed) t.Insert<false>(r, &t.ring[r]);
+    }
+    if (i == consumed) {
+      t.Insert<true>(r, &t.ring[r]);
+      continue;
     }
     for (; i < consumed; ++i) {  // the input is used up: the look-ahead shrinks
       t.Remove(s);
