@@ -202,7 +202,9 @@ struct MatchTrees {
   // The way down from node `at`: the node it stops at, which side the string
   // goes to or whether it equals that node, the first node met with the
   // string's prefix (kNil if none) and, when kFindMatch, the longest match
-  // met (the first among equals).
+  // met (the first among equals). A search that starts at the root of the
+  // string's prefix (kFromPrefixRoot) has met that prefix first at `at` and
+  // need not watch for it on the way.
   //
   // A node equal to the key is not looked for on the way: past it the search
   // would go after it and then before every node down to a leaf, so it is the
@@ -213,7 +215,7 @@ struct MatchTrees {
     bool after, equal;
     int position, length;
   };
-  template <bool kFindMatch>
+  template <bool kFindMatch, bool kFromPrefixRoot>
   Descent Descend(const std::uint8_t* string, const Tail& key, int at) const {
     const std::uint8_t* const text = ring;
     const auto* const links = reinterpret_cast<const std::uint8_t*>(child);
@@ -231,7 +233,7 @@ struct MatchTrees {
       const std::uint64_t head = __builtin_bswap64(LoadWord(text + p + 1));
       const std::uint64_t middle = __builtin_bswap64(LoadWord(text + p + 9));
       const std::uint64_t last = text[p + 17];
-      FollowUntilPrefix<kPrefix>(head, key.head, p, found, met);
+      if (!kFromPrefixRoot) FollowUntilPrefix<kPrefix>(head, key.head, p, found, met);
       if (kFindMatch) {
         // Bit i of same: byte i + 1 of the two strings is the same.
         const __m128i nodeBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + 1));
@@ -249,7 +251,8 @@ struct MatchTrees {
       p = next;
     }
     const bool equal = (lastAfter != kNil) & (Tail(&text[lastAfter]) == key);
-    const int first = static_cast<int>(Select<std::size_t>(met != 0, found, kNil));
+    const int first =
+        kFromPrefixRoot ? at : static_cast<int>(Select<std::size_t>(met != 0, found, kNil));
     if (equal) return {static_cast<int>(lastAfter), first, true, true, position, longest};
     return {static_cast<int>(p), first, lastAfter == p, false, position, longest};
   }
@@ -310,7 +313,8 @@ struct MatchTrees {
     const int known = root;
     const bool useKnown =
         (known != kNil) & (((LoadWord(&ring[known]) ^ LoadWord(bytes)) & kPrefixMask) == 0);
-    const Descent d = Descend<kFindMatch>(bytes, key, Select(useKnown, known, top));
+    const Descent d = useKnown ? Descend<kFindMatch, true>(bytes, key, known)
+                               : Descend<kFindMatch, false>(bytes, key, top);
     root = static_cast<Link>(d.found == kNil ? r : d.found);
     if (kFindMatch) {
       matchPosition = d.position;
@@ -355,6 +359,15 @@ struct MatchTrees {
     }
   }
 
+  // The ring takes byte c in place of its oldest string s; the newest string
+  // r moves on by one.
+  __attribute__((always_inline)) void Advance(int& s, int& r, std::uint8_t c) {
+    Remove(s);
+    Put(s, c);
+    s = (s + 1) & (kRingSize - 1);
+    r = (r + 1) & (kRingSize - 1);
+  }
+
   // Takes position p out of its tree (the ring is about to overwrite it).
   void Remove(int p) {
     if (p == runNode) Settle();
@@ -391,8 +404,9 @@ struct MatchTrees {
   }
 };
 
-// The last string an item consumes is where the next item's match is sought.
-inline void InsertNext(MatchTrees& t, int r, bool itemEnds) {
+// Insert out of line, for the first strings and the end of the input: the
+// last string an item consumes is where the next item's match is sought.
+__attribute__((noinline)) void InsertNext(MatchTrees& t, int r, bool itemEnds) {
   if (itemEnds) {
     t.Insert<true>(r, &t.ring[r]);
   } else {
@@ -420,8 +434,8 @@ std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, s
   int r = kRingSize - kLongestMatch;
   int ahead = 0;  // bytes in the look-ahead
   while (ahead < kLongestMatch && next < length) t.ring[r + ahead++] = bytes[next++];
-  for (int i = 1; i <= kLongestMatch; ++i) t.Insert<false>(r - i, &t.ring[r - i]);
-  t.Insert<true>(r, &t.ring[r]);
+  for (int i = 1; i <= kLongestMatch; ++i) InsertNext(t, r - i, false);
+  InsertNext(t, r, true);
 
   std::uint8_t group[1 + 8 * 2];
   group[0] = 0;
@@ -458,21 +472,24 @@ std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, s
       t.matchPosition = (r - 1) & (kRingSize - 1);
       continue;
     }
-    // The item's strings go into the trees; its last one, when the input
-    // holds it, is where the next item's match is sought.
-    int i = 0;
-    for (; i < consumed && next < length; ++i) {
-      t.Remove(s);
-      t.Put(s, bytes[next++]);
-      s = (s + 1) & (kRingSize - 1);
-      r = (r + 1) & (kRingSize - 1);
-      if (i + 1 < consumed) t.Insert<false>(r, &t.ring[r]);
-    }
-    if (i == consumed) {
+    // The item's strings go into the trees; its last one is where the next
+    // item's match is sought.
+    if (length - next >= static_cast<std::size_t>(consumed)) {
+      for (int i = 1; i < consumed; ++i) {
+        t.Advance(s, r, bytes[next++]);
+        t.Insert<false>(r, &t.ring[r]);
+      }
+      t.Advance(s, r, bytes[next++]);
       t.Insert<true>(r, &t.ring[r]);
       continue;
     }
-    for (; i < consumed; ++i) {  // the input is used up: the look-ahead shrinks
+    // The input ends inside the item: the look-ahead shrinks.
+    int i = 0;
+    for (; next < length; ++i) {
+      t.Advance(s, r, bytes[next++]);
+      InsertNext(t, r, false);
+    }
+    for (; i < consumed; ++i) {
       t.Remove(s);
       s = (s + 1) & (kRingSize - 1);
       r = (r + 1) & (kRingSize - 1);
