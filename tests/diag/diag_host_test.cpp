@@ -11,16 +11,7 @@
 
 namespace {
 
-struct DiagTest : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    frame::OnProcessDetach();
-  }
-  void TearDown() override {
-    frame::OnProcessDetach();
-    host::ResetWorld();
-  }
-};
+using DiagTest = DetachedModuleTest;
 
 TEST_F(DiagTest, MessagesGoToTheConsoleSessionUnlessSomethingIsMissing) {
   diag::ShowUserMessage(u"Norvale LT-210 (203 dpi)", u"Select a media size.");

@@ -3,25 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "capture/pdev_state.h"
-#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/render_plugin.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
+#include "support/plugin.h"
 #include "support/resource_module.h"
 
 namespace {
 
-struct HostFixture : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    frame::OnProcessDetach();
-  }
-  void TearDown() override {
-    frame::OnProcessDetach();
-    host::ResetWorld();
-  }
-};
+using HostFixture = DetachedModuleTest;
+using testing_support::NewPlugin;
 
 TEST_F(HostFixture, ResourceModuleComesFromSubfolderThree) {
   host::TheWorld().loadableLibraries = {HostResourceModulePath()};
@@ -50,35 +42,28 @@ TEST_F(HostFixture, OverlongDriverDirectoryStaysInsideTheBuffer) {
   EXPECT_EQ(frame::Module().resourceModule, os::ThisModule());
 }
 
-winabi::IPrintOemUni2* NewPlugin() {
-  void* out = nullptr;
-  DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, &out);
-  auto* factory = static_cast<winabi::IClassFactory*>(out);
-  factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out);
-  factory->Release();
-  return static_cast<winabi::IPrintOemUni2*>(out);
+// A 24-bit PDEV, which gets a palette of its own.
+winabi::HRESULT EnableTrueColour(winabi::IPrintOemUni2* plugin, winabi::DEVOBJ* devobj,
+                                 winabi::DEVINFO* devInfo) {
+  winabi::GDIINFO gdi{};
+  gdi.cBitsPixel = 24;
+  return plugin->EnablePDEV(devobj, nullptr, 0, nullptr, 0, &gdi, 0, devInfo, nullptr,
+                            &devobj->pdevOEM);
 }
 
 TEST_F(HostFixture, TrueColourPdevGetsItsOwnPaletteAndTheLastGdiplusToken) {
   winabi::IPrintOemUni2* plugin = NewPlugin();
   ASSERT_NE(plugin, nullptr);
-  winabi::GDIINFO gdi{};
-  gdi.cBitsPixel = 24;
   winabi::DEVINFO devInfo{};
-  winabi::DEVOBJ first{};
-  winabi::DEVOBJ second{};
-  ASSERT_EQ(plugin->EnablePDEV(&first, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
-                               &first.pdevOEM),
-            winabi::S_OK);
+  winabi::DEVOBJ first{}, second{};
+  ASSERT_EQ(EnableTrueColour(plugin, &first, &devInfo), winabi::S_OK);
   EXPECT_EQ(host::TheWorld().palettesCreated, 1);
   EXPECT_NE(devInfo.hpalDefault, nullptr);
   EXPECT_EQ(static_cast<capture::PdevState*>(first.pdevOEM)->paletteHandle, devInfo.hpalDefault);
   const std::uintptr_t firstToken = host::TheWorld().lastGdiplusToken;
 
   // Two PDEVs: the later token wins and the first DisablePDEV uses it.
-  ASSERT_EQ(plugin->EnablePDEV(&second, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
-                               &second.pdevOEM),
-            winabi::S_OK);
+  ASSERT_EQ(EnableTrueColour(plugin, &second, &devInfo), winabi::S_OK);
   const std::uintptr_t secondToken = host::TheWorld().lastGdiplusToken;
   EXPECT_NE(firstToken, secondToken);
   EXPECT_EQ(plugin->DisablePDEV(&first), winabi::S_OK);
@@ -91,15 +76,12 @@ TEST_F(HostFixture, TrueColourPdevGetsItsOwnPaletteAndTheLastGdiplusToken) {
 TEST_F(HostFixture, FailedPaletteLeavesTheDefaultNull) {
   host::TheWorld().paletteCreationFails = true;
   winabi::IPrintOemUni2* plugin = NewPlugin();
-  winabi::GDIINFO gdi{};
-  gdi.cBitsPixel = 24;
-  winabi::DEVINFO devInfo{};
+  ASSERT_NE(plugin, nullptr);
   int stale = 0;
+  winabi::DEVINFO devInfo{};
   devInfo.hpalDefault = &stale;
   winabi::DEVOBJ devobj{};
-  ASSERT_EQ(plugin->EnablePDEV(&devobj, nullptr, 0, nullptr, 0, &gdi, 0, &devInfo, nullptr,
-                               &devobj.pdevOEM),
-            winabi::S_OK);
+  ASSERT_EQ(EnableTrueColour(plugin, &devobj, &devInfo), winabi::S_OK);
   EXPECT_EQ(devInfo.hpalDefault, nullptr);
   EXPECT_EQ(plugin->DisablePDEV(&devobj), winabi::S_OK);
   EXPECT_EQ(plugin->Release(), 0u);

@@ -13,29 +13,29 @@ using winabi::GUID;
 
 constexpr GUID kOtherGuid = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-TEST(DllGetClassObject, RejectsNullOutAndUnknownClass) {
+TEST(DllGetClassObject, RefusalsLeaveNoFactory) {
+  GUID nearly = winabi::CLSID_RenderPlugin;
+  nearly.Data4[7] ^= 1;  // differs only in the second half: still another class
+  const struct {
+    const char* what;
+    const GUID *clsid, *iid;
+    winabi::HRESULT expected;
+  } cases[] = {
+      {"other class", &kOtherGuid, &winabi::IID_IClassFactory, winabi::CLASS_E_CLASSNOTAVAILABLE},
+      {"nearly our class", &nearly, &winabi::IID_IClassFactory, winabi::CLASS_E_CLASSNOTAVAILABLE},
+      {"not a factory", &winabi::CLSID_RenderPlugin, &winabi::IID_IPrintOemUni2,
+       winabi::E_NOINTERFACE},
+  };
+  const int before = frame::RenderPluginFactory::LiveCount();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    void* out = &out;
+    EXPECT_EQ(DllGetClassObject(c.clsid, c.iid, &out), c.expected);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(frame::RenderPluginFactory::LiveCount(), before);
+  }
   EXPECT_EQ(DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, nullptr),
             winabi::E_POINTER);
-  void* out = &out;
-  EXPECT_EQ(DllGetClassObject(&kOtherGuid, &winabi::IID_IClassFactory, &out),
-            winabi::CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(out, nullptr);
-  // A class differing only in the second half is still another class.
-  GUID nearly = winabi::CLSID_RenderPlugin;
-  nearly.Data4[7] ^= 1;
-  out = &out;
-  EXPECT_EQ(DllGetClassObject(&nearly, &winabi::IID_IClassFactory, &out),
-            winabi::CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(out, nullptr);
-}
-
-TEST(DllGetClassObject, UnsupportedInterfaceLeavesNoFactory) {
-  const int before = frame::RenderPluginFactory::LiveCount();
-  void* out = &out;
-  EXPECT_EQ(DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IPrintOemUni2, &out),
-            winabi::E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(frame::RenderPluginFactory::LiveCount(), before);
 }
 
 TEST(DllGetClassObject, FactoryAnswersBothInterfacesAndDiesOnLastRelease) {

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/render_plugin.h"
 #include "platform/os.h"
+#include "support/plugin.h"
 
 namespace {
 
@@ -94,13 +94,8 @@ TEST(DevModeConvert, LongerClaimedSizeCopiesOnlyOurRecord) {
 }
 
 TEST(DevModeMerge, PluginKeepsTheMergedMediaType) {
-  void* out = nullptr;
-  ASSERT_EQ(DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, &out),
-            winabi::S_OK);
-  auto* factory = static_cast<winabi::IClassFactory*>(out);
-  ASSERT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out), winabi::S_OK);
-  factory->Release();
-  auto* plugin = static_cast<frame::RenderPlugin*>(static_cast<winabi::IPrintOemUni2*>(out));
+  auto* plugin = static_cast<frame::RenderPlugin*>(testing_support::NewPlugin());
+  ASSERT_NE(plugin, nullptr);
   EXPECT_FALSE(plugin->hasMediaType());
 
   winabi::DEVMODEW publicIn{};

@@ -10,24 +10,16 @@
 #include "capture/engine_hooks.h"
 #include "capture/job_state.h"
 #include "capture/pdev_state.h"
-#include "frame/exports.h"
 #include "frame/module.h"
 #include "platform/os.h"
 #include "support/fake_driver.h"
+#include "support/plugin.h"
 
 namespace {
 
 struct PluginFixture : ::testing::Test {
   winabi::IPrintOemUni2* plugin = nullptr;
-  void SetUp() override {
-    void* out = nullptr;
-    ASSERT_EQ(DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, &out),
-              winabi::S_OK);
-    auto* factory = static_cast<winabi::IClassFactory*>(out);
-    ASSERT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out), winabi::S_OK);
-    factory->Release();
-    plugin = static_cast<winabi::IPrintOemUni2*>(out);
-  }
+  void SetUp() override { ASSERT_NE(plugin = testing_support::NewPlugin(), nullptr); }
   void TearDown() override {
     if (plugin != nullptr) {
       EXPECT_EQ(plugin->Release(), 0u);
@@ -191,18 +183,18 @@ winabi::BOOL DriverEndDoc(winabi::SURFOBJ*, winabi::ULONG fl) {
 }
 winabi::BOOL DriverOther(winabi::SURFOBJ*) { return 0; }
 
-TEST_F(PluginFixture, EnableDriverHooksEndDocThenStartPage) {
-  winabi::DRVENABLEDATA ded{};
-  ASSERT_EQ(plugin->EnableDriver(0x00010000, sizeof ded, &ded), winabi::S_OK);
-  EXPECT_EQ(ded.iDriverVersion, 0x00010000u);
-  ASSERT_EQ(ded.c, 2u);
-  EXPECT_EQ(ded.pdrvfn[0].iFunc, 34u);
-  EXPECT_EQ(ded.pdrvfn[0].pfn, reinterpret_cast<winabi::PFN>(&capture::EndDocHook));
-  EXPECT_EQ(ded.pdrvfn[1].iFunc, 33u);
-  EXPECT_EQ(ded.pdrvfn[1].pfn, reinterpret_cast<winabi::PFN>(&capture::StartPageHook));
-}
-
+// EnableDriver hands out the EndDoc and StartPage hooks; EnablePDEV saves the
+// driver's own entries, which the hooks then call.
 TEST_F(PluginFixture, PdevLifecycleSavesDriverEntriesAndHooksCallThem) {
+  winabi::DRVENABLEDATA hooks{};
+  ASSERT_EQ(plugin->EnableDriver(0x00010000, sizeof hooks, &hooks), winabi::S_OK);
+  EXPECT_EQ(hooks.iDriverVersion, 0x00010000u);
+  ASSERT_EQ(hooks.c, 2u);
+  EXPECT_EQ(hooks.pdrvfn[0].iFunc, 34u);
+  EXPECT_EQ(hooks.pdrvfn[0].pfn, reinterpret_cast<winabi::PFN>(&capture::EndDocHook));
+  EXPECT_EQ(hooks.pdrvfn[1].iFunc, 33u);
+  EXPECT_EQ(hooks.pdrvfn[1].pfn, reinterpret_cast<winabi::PFN>(&capture::StartPageHook));
+
   capture::ResetJobState();
   winabi::DRVFN driverFns[] = {
       {1, reinterpret_cast<winabi::PFN>(&DriverOther)},

@@ -13,10 +13,10 @@
 
 #include "capture/engine_hooks.h"
 #include "capture/pdev_state.h"
-#include "frame/exports.h"
 #include "frame/private_devmode.h"
 #include "platform/host/world.h"
 #include "support/fake_driver.h"
+#include "support/plugin.h"
 
 namespace testing_support {
 
@@ -31,12 +31,7 @@ class HostJob {
     tempDir_ = dir.string();
     host::TheWorld().tempDirectory = tempDir_;
     printer_ = host::AddPrinter({printerName, driver, std::nullopt, 0, {}});
-    void* out = nullptr;
-    DllGetClassObject(&winabi::CLSID_RenderPlugin, &winabi::IID_IClassFactory, &out);
-    auto* factory = static_cast<winabi::IClassFactory*>(out);
-    factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out);
-    factory->Release();
-    plugin = static_cast<winabi::IPrintOemUni2*>(out);
+    plugin = NewPlugin();
     plugin->PublishDriverInterface(&driverInterface);
 
     std::memset(&record, 0, sizeof record);
