@@ -25,12 +25,16 @@ struct CaptureTest : ::testing::Test {
   void TearDown() override { host::ResetWorld(); }
 };
 
-// A 100 x 10 mm form (no margins): 79 lines at 203 dpi.
-void AddSmallForm(os::PrinterHandle printer) {
+// The job's first page started on a 100 x 10 mm form (no margins): 79 lines
+// at 203 dpi.
+void StartSmallPage(HostJob& job) {
   settings::MediaSettings m{};
   m.mmLabelWidth = 100.0f;
   m.mmLabelLength = 10.0f;
-  settings::AddOrUpdateForm(printer, u"Small", m);
+  settings::AddOrUpdateForm(host::PrinterHandleOf(u"Desk"), u"Small", m);
+  job.SetForm(u"Small");
+  job.Enable();
+  job.StartPage();
 }
 
 TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
@@ -60,10 +64,7 @@ TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
 
 TEST_F(CaptureTest, BandsGrowThePageUntilTheExpectedHeight) {
   HostJob job;
-  AddSmallForm(host::PrinterHandleOf(u"Desk"));
-  job.SetForm(u"Small");
-  job.Enable();
-  job.StartPage();
+  StartSmallPage(job);
   ASSERT_EQ(job.Band(801, 40, 0x11), winabi::S_OK);
   capture::PdevState* s = job.state();
   EXPECT_EQ(s->infoHeader.biWidth, 801);
@@ -100,10 +101,7 @@ TEST_F(CaptureTest, BandsGrowThePageUntilTheExpectedHeight) {
 
 TEST_F(CaptureTest, AnEmptyBandEndsThePageAndAPendingStartRestartsTheBuffer) {
   HostJob job;
-  AddSmallForm(host::PrinterHandleOf(u"Desk"));
-  job.SetForm(u"Small");
-  job.Enable();
-  job.StartPage();
+  StartSmallPage(job);
   job.Band(64, 10, 0x44);
   ASSERT_EQ(job.Band(64, 0, 0x00), winabi::S_OK);  // adds no lines: page end
   EXPECT_EQ(job.state()->infoHeader.biHeight, 0);
@@ -144,10 +142,7 @@ TEST_F(CaptureTest, PageWithoutAKnownSizeIsKeptButNeverEnds) {
 
 TEST_F(CaptureTest, PalettesByColourMode) {
   HostJob job;
-  AddSmallForm(host::PrinterHandleOf(u"Desk"));
-  job.SetForm(u"Small");
-  job.Enable();
-  job.StartPage();
+  StartSmallPage(job);
   job.Band(16, 4, 0, capture::kBandsNoPalette);
   EXPECT_EQ(job.state()->palettized, 0u);
   EXPECT_EQ(job.state()->palette, nullptr);
@@ -168,9 +163,8 @@ TEST_F(CaptureTest, PalettesByColourMode) {
   job.StartPage();
   ASSERT_EQ(job.Band(16, 4, 0, capture::kBands256Colours), winabi::S_OK);
   EXPECT_EQ(job.state()->paletteEntryCount, 256u);
-  EXPECT_EQ(job.state()->palette[0], 30);
-  EXPECT_EQ(job.state()->palette[1], 20);
-  EXPECT_EQ(job.state()->palette[2], 10);
+  EXPECT_EQ(std::vector<std::uint8_t>(job.state()->palette, job.state()->palette + 3),
+            (std::vector<std::uint8_t>{30, 20, 10}));
   EXPECT_EQ(job.state()->palette[255 * 4], 255);
   job.Band(16, 0, 0);
 
@@ -182,10 +176,7 @@ TEST_F(CaptureTest, PalettesByColourMode) {
 
 TEST_F(CaptureTest, OutOfMemoryDropsThePageSoFar) {
   HostJob job;
-  AddSmallForm(host::PrinterHandleOf(u"Desk"));
-  job.SetForm(u"Small");
-  job.Enable();
-  job.StartPage();
+  StartSmallPage(job);
   job.Band(16, 4, 0x10, capture::kBandsNoPalette);
   host::TheWorld().localAllocFailAfter = 0;
   EXPECT_EQ(job.Band(16, 4, 0x10, capture::kBandsNoPalette), winabi::E_FAIL);
@@ -196,11 +187,8 @@ TEST_F(CaptureTest, OutOfMemoryDropsThePageSoFar) {
 
 TEST_F(CaptureTest, MergedMediaTypeIsWrittenIntoEveryBand) {
   HostJob job;
-  AddSmallForm(host::PrinterHandleOf(u"Desk"));
-  job.SetForm(u"Small");
+  StartSmallPage(job);
   job.publicDm.dmMediaType = 7;
-  job.Enable();
-  job.StartPage();
   job.Band(16, 4, 0);
   EXPECT_EQ(job.publicDm.dmMediaType, 7u);  // no merge yet: left alone
 
