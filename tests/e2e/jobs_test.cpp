@@ -12,47 +12,16 @@
 #include "job_runner.h"
 #include "job_settings.h"
 #include "platform/host/world.h"
+#include "support/label_stream.h"
 
 namespace {
 
 using labeljob::GreyPage;
 using labeljob::JobSettings;
 using labeljob::RunOptions;
-
-// The text lines of a stream with plain BITMAP rasters skipped (each shows as
-// the BITMAP command followed by "<n raster bytes>").
-std::vector<std::string> Lines(const std::vector<std::uint8_t>& stream) {
-  std::vector<std::string> lines;
-  std::size_t i = 0;
-  while (i < stream.size()) {
-    const std::string rest(stream.begin() + static_cast<long>(i),
-                           stream.begin() + static_cast<long>(std::min(stream.size(), i + 64)));
-    if (rest.rfind("BITMAP ", 0) == 0) {
-      std::size_t fifthComma = 0;
-      for (int commas = 0; commas < 5 && fifthComma != std::string::npos; ++commas) {
-        fifthComma = rest.find(',', commas == 0 ? 0 : fifthComma + 1);
-      }
-      const std::string command = rest.substr(0, fifthComma + 1);
-      int x = 0, y = 0, w = 0, h = 0, mode = 0;
-      std::sscanf(command.c_str(), "BITMAP %d,%d,%d,%d,%d,", &x, &y, &w, &h, &mode);
-      lines.push_back(command + "<" + std::to_string(w * h) + " raster bytes>");
-      i += command.size() + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) + 2;
-      continue;
-    }
-    std::size_t end = i;
-    while (end + 1 < stream.size() && !(stream[end] == '\r' && stream[end + 1] == '\n')) ++end;
-    lines.emplace_back(stream.begin() + static_cast<long>(i),
-                       stream.begin() + static_cast<long>(end));
-    i = end + 2;
-  }
-  return lines;
-}
-
-int Count(const std::vector<std::string>& lines, const std::string& prefix) {
-  int n = 0;
-  for (const std::string& l : lines) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
-  return n;
-}
+using testing_support::CountLines;
+using testing_support::FirstRaster;
+using testing_support::StreamLines;
 
 GreyPage WhitePage(std::uint32_t width, std::uint32_t height, std::uint8_t grey = 255) {
   GreyPage page;
@@ -120,16 +89,20 @@ TEST(WholeJob, PagesPrintOnePageLateAndTheLastAtEndDoc) {
   Set(&job, "cutMode=2");          // cut at the end of the job
   Set(&job, "dmCopies=2");
   std::vector<int> printsAfterPage;
+  std::size_t bytesAfterFirstPage = 1;
   RunOptions options;
-  options.afterPage = [&](std::size_t, const std::vector<std::uint8_t>& stream) {
-    printsAfterPage.push_back(Count(Lines(stream), "PRINT "));
+  options.afterPage = [&](std::size_t page, const std::vector<std::uint8_t>& stream) {
+    printsAfterPage.push_back(CountLines(StreamLines(stream), "PRINT "));
+    if (page == 0) bytesAfterFirstPage = stream.size();
   };
   const GreyPage page = WhitePage(799, 1198, 0);
   const labeljob::JobResult result = labeljob::RunJob(job, {page, page, page}, options);
+  EXPECT_EQ(bytesAfterFirstPage, 0u);  // not even the header before page 2 arrives
   EXPECT_EQ(printsAfterPage, (std::vector<int>{0, 1, 2}));
-  const std::vector<std::string> lines = Lines(result.stream);
-  EXPECT_EQ(Count(lines, "PRINT "), 3);
-  EXPECT_EQ(Count(lines, "SIZE "), 1);  // the header on the first page only
+  EXPECT_EQ(result.labelsPrinted, 6u);
+  const std::vector<std::string> lines = StreamLines(result.stream);
+  EXPECT_EQ(CountLines(lines, "PRINT "), 3);
+  EXPECT_EQ(CountLines(lines, "SIZE "), 1);  // the header on the first page only
   // Page 1 turns the cutter off, page 2 has no cutter command, page 3 (the
   // last) cuts after its two copies.
   std::vector<std::string> cutters;
@@ -137,18 +110,6 @@ TEST(WholeJob, PagesPrintOnePageLateAndTheLastAtEndDoc) {
     if (l.rfind("SET CUTTER", 0) == 0 && l != "SET CUTTER OFF") cutters.push_back(l);
   }
   EXPECT_EQ(cutters, (std::vector<std::string>{"SET CUTTER 2"}));
-}
-
-TEST(WholeJob, OnePageJobPrintsOnlyAtEndDoc) {
-  std::size_t bytesBeforeEndDoc = 1;
-  RunOptions options;
-  options.afterPage = [&](std::size_t, const std::vector<std::uint8_t>& s) {
-    bytesBeforeEndDoc = s.size();
-  };
-  const labeljob::JobResult result =
-      labeljob::RunJob(ShelfJob(), {WhitePage(799, 1198, 0)}, options);
-  EXPECT_EQ(bytesBeforeEndDoc, 0u);
-  EXPECT_EQ(result.labelsPrinted, 1u);
 }
 
 TEST(WholeJob, UnknownPageSizePrintsNothing) {
@@ -191,9 +152,9 @@ TEST(WholeJob, LtMediaType258MeansNoPostPrintAction) {
   JobSettings job = ShelfJob();
   Set(&job, "dmMediaType=258");
   const std::vector<std::string> lines =
-      Lines(labeljob::RunJob(job, {WhitePage(799, 1198, 0)}, RunOptions{}).stream);
-  EXPECT_EQ(Count(lines, "SET TEAR OFF"), 1);
-  EXPECT_EQ(Count(lines, "SET TEAR ON"), 0);
+      StreamLines(labeljob::RunJob(job, {WhitePage(799, 1198, 0)}, RunOptions{}).stream);
+  EXPECT_EQ(CountLines(lines, "SET TEAR OFF"), 1);
+  EXPECT_EQ(CountLines(lines, "SET TEAR ON"), 0);
 }
 
 TEST(WholeJob, FormsUpToATenthOfAMillimetreWiderThanTheMediaPass) {
@@ -218,11 +179,11 @@ TEST(WholeJob, LabelWiderThanTheHeadIsCentredAtPrintWidthPlus1_3mm) {
   job.printer.media = {Shelf("Wide", 1080)};
   Set(&job, "dmFormName=Wide");
   const std::vector<std::string> lines =
-      Lines(labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{}).stream);
+      StreamLines(labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{}).stream);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "SIZE 108.0 mm, 150.0 mm");
   // (104 + 1.3) mm at 203 dpi, rounded: 842 dots, rows of 108 bytes (32-bit padded).
-  EXPECT_EQ(Count(lines, "BITMAP 0,0,108,"), 1);
+  EXPECT_EQ(CountLines(lines, "BITMAP 0,0,108,"), 1);
 }
 
 TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
@@ -238,7 +199,7 @@ TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
   host::TheWorld().fixedTime = os::LocalTime{2026, 12, 6, 9, 5, 7};
   host::TheWorld().tempDirectory = folder.string();
   const labeljob::JobResult first = labeljob::RunDocument(job, {page, page}, RunOptions{});
-  const labeljob::JobResult second = labeljob::RunDocument(job, {page}, RunOptions{});
+  labeljob::RunDocument(job, {page}, RunOptions{});  // same second: a numbered name
 
   const auto plain = folder / "labeljob document_20261206090507.prn";
   const auto numbered = folder / "labeljob document_20261206090507_1.prn";
@@ -250,26 +211,9 @@ TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
     saved.assign(std::istreambuf_iterator<char>(in), {});
   }
   EXPECT_EQ(saved, first.stream);  // both pages, exactly what the spooler got
-  EXPECT_EQ(Count(Lines(saved), "PRINT "), 2);
+  EXPECT_EQ(CountLines(StreamLines(saved), "PRINT "), 2);
   EXPECT_FALSE(std::filesystem::exists(folder / "Label Printer.temp"));
   std::filesystem::remove_all(folder);
-  (void)second;
-}
-
-}  // namespace
-
-namespace {
-
-// The plain raster of the first print block.
-std::vector<std::uint8_t> FirstRaster(const std::vector<std::uint8_t>& stream) {
-  const std::string text(stream.begin(), stream.end());
-  std::size_t at = text.find("BITMAP ");
-  if (at == std::string::npos) return {};
-  int x = 0, y = 0, bytesPerRow = 0, rows = 0;
-  std::sscanf(text.c_str() + at, "BITMAP %d,%d,%d,%d", &x, &y, &bytesPerRow, &rows);
-  for (int commas = 0; commas < 5; ++commas) at = text.find(',', at) + 1;
-  return std::vector<std::uint8_t>(stream.begin() + static_cast<long>(at),
-                                   stream.begin() + static_cast<long>(at) + bytesPerRow * rows);
 }
 
 TEST(WholeJob, WideLandscapeUnderErrorDiffusionIsTurnedFirstToTheSamePlace) {
