@@ -10,32 +10,14 @@
 #include "barcode/group_stages.h"
 #include "barcode/linear_readers.h"
 #include "barcode/scan.h"
+#include "linear_scan.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
 
 using fixtures::Page;
 
-barcode::ScanOptions LinearOptions() {
-  barcode::ScanOptions o{};
-  o.linear = 1;
-  for (int t : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13}) o.types[t] = 1;
-  return o;
-}
-
-struct Scanner {
-  std::unique_ptr<barcode::SymbolResult[]> items{new barcode::SymbolResult[barcode::kMaxResults]()};
-  barcode::SymbolResultList list{0, items.get()};
-  std::vector<uint8_t> bits;
-  barcode::BinaryImage image{};
-  explicit Scanner(const Page& page) : bits(fixtures::Binarize(page)) {
-    image = {uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 1, 8, bits.data()};
-  }
-  int32_t Scan(int step = 1) {
-    barcode::ScanOptions o = LinearOptions();
-    return barcode::ScanSymbols(&image, step, &list, &o);
-  }
-};
+using barcode_test::Scanner;
 
 // Runs of one module row with x pixels a module, dark first.
 std::vector<uint32_t> ModuleRuns(const std::vector<uint8_t>& modules, int quiet, int x) {
@@ -68,17 +50,13 @@ TEST(ScanEngine, HundredAndFirstSymbolDroppedAndErasedSymbolsNotFoundAgain) {
   EXPECT_EQ(s.Scan(), 0);
   EXPECT_EQ(s.list.count, 100);
   for (int i = 0; i < s.list.count; ++i) EXPECT_STREQ(s.items[i].text, "A1");
-  // Scanning the erased image again finds only what was not read.
+  // Scanning the erased image again finds only what was not read, and then
+  // nothing more.
   barcode::SymbolResultList again{0, s.items.get()};
-  barcode::ScanOptions o = LinearOptions();
-  EXPECT_EQ(barcode::ScanSymbols(&s.image, 1, &again, &o), 0);
+  EXPECT_EQ(s.Scan(1, &again), 0);
   EXPECT_LE(again.count, 10);
-  Scanner third(page);
-  third.Scan();
-  barcode::SymbolResultList rescan{0, third.items.get()};
-  barcode::ScanSymbols(&third.image, 1, &rescan, &o);
-  barcode::SymbolResultList last{0, third.items.get()};
-  barcode::ScanSymbols(&third.image, 1, &last, &o);
+  barcode::SymbolResultList last{0, s.items.get()};
+  EXPECT_EQ(s.Scan(1, &last), 0);
   EXPECT_EQ(last.count, 0);
 }
 

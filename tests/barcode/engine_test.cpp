@@ -18,30 +18,28 @@ TEST(SymbolTypeFromName, NamesAndLookalikes) {
   const struct {
     const char* name;
     SymbolType type;
-  } cases[] = {
-      {"CODE_39", kCode39},
-      {"ITF", kItf},
-      {"CODE_128", kCode128},
-      {"GS1_128", kGs1_128},
-      {"CODABAR", kCodabar},
-      {"UPC_A", kUpcA},
-      {"UPC_E", kUpcE},
-      {"EAN_8", kEan8},
-      {"EAN_13", kEan13},
-      {"QR_CODE", kQrCode},
-      {"DATAMATRIX", kDataMatrix},
-      {"CODE_93", kCode93},
-      {"DATA_MATRIX", kUnsupported},
-      {"AZTEC", kUnsupported},
-      {"PDF_417", kUnsupported},
-      {"RSS_14", kUnsupported},
-      {"UPC_EAN_EXTENSION", kUnsupported},
-      {"MAXICODE", kUnsupported},
-      {"code_39", kUnknown},
-      {"CODE_39 ", kUnknown},
-      {"HXCode", kUnknown},
-      {"", kUnknown},
-  };
+  } cases[] = {{"CODE_39", kCode39},
+               {"ITF", kItf},
+               {"CODE_128", kCode128},
+               {"GS1_128", kGs1_128},
+               {"CODABAR", kCodabar},
+               {"UPC_A", kUpcA},
+               {"UPC_E", kUpcE},
+               {"EAN_8", kEan8},
+               {"EAN_13", kEan13},
+               {"QR_CODE", kQrCode},
+               {"DATAMATRIX", kDataMatrix},
+               {"CODE_93", kCode93},
+               {"DATA_MATRIX", kUnsupported},
+               {"AZTEC", kUnsupported},
+               {"PDF_417", kUnsupported},
+               {"RSS_14", kUnsupported},
+               {"UPC_EAN_EXTENSION", kUnsupported},
+               {"MAXICODE", kUnsupported},
+               {"code_39", kUnknown},
+               {"CODE_39 ", kUnknown},
+               {"HXCode", kUnknown},
+               {"", kUnknown}};
   for (const auto& c : cases) EXPECT_EQ(SymbolTypeFromName(c.name), c.type) << c.name;
   EXPECT_EQ(SymbolTypeFromName(nullptr), kUnknown);
 }
@@ -64,25 +62,18 @@ TEST(PatternVariance, Limits) {
   const int32_t finder[5] = {1, 1, 3, 1, 1};
   const struct {
     std::vector<uint32_t> runs;
-    int32_t expected;  // -1: any value below 500
+    int32_t low, high;  // 500 and more scores but is no hit; 65536 is no match
   } cases[] = {
-      {{4, 4, 12, 4, 4}, 0},      // exact
-      {{1, 1, 2, 1, 1}, 65536},   // total 6 below 7 modules
-      {{4, 4, 4, 4, 4}, -2},      // centre too thin: scores, but no hit
-      {{5, 4, 12, 4, 3}, -1},     // within tolerance
-      {{12, 1, 3, 1, 1}, 65536},  // one element far off
+      {{4, 4, 12, 4, 4}, 0, 0},          // exact
+      {{1, 1, 2, 1, 1}, 65536, 65536},   // total 6 below 7 modules
+      {{4, 4, 4, 4, 4}, 500, 65535},     // centre too thin
+      {{5, 4, 12, 4, 3}, 1, 499},        // within tolerance
+      {{12, 1, 3, 1, 1}, 65536, 65536},  // one element far off
   };
   for (const auto& c : cases) {
-    int32_t v = PatternVariance(c.runs.data(), 5, finder, 7, 512);
-    if (c.expected == -2) {
-      EXPECT_GE(v, 500);
-      EXPECT_LT(v, 65536);
-    } else if (c.expected < 0) {
-      EXPECT_GT(v, 0);
-      EXPECT_LT(v, 500);
-    } else {
-      EXPECT_EQ(v, c.expected);
-    }
+    const int32_t v = PatternVariance(c.runs.data(), 5, finder, 7, 512);
+    EXPECT_GE(v, c.low) << c.runs[0] << "," << c.runs[1] << "," << c.runs[2];
+    EXPECT_LE(v, c.high) << c.runs[0] << "," << c.runs[1] << "," << c.runs[2];
   }
 }
 
@@ -91,27 +82,9 @@ struct Image {
   BinaryImage img;
   Image(uint32_t w, uint32_t h) : px(size_t{w} * h), img{w, w, h, 1, 8, px.data()} {}
   uint8_t& at(int x, int y) { return px[size_t(y) * img.width + x]; }
-  int Dark() const {
-    int n = 0;
-    for (uint8_t p : px) n += p;
-    return n;
-  }
 };
 
-TEST(EraseSymbolArea, ClearsTurnedRectangleOnly) {
-  Image im(200, 200);
-  std::fill(im.px.begin(), im.px.end(), 1);
-  EXPECT_EQ(EraseSymbolArea(&im.img, {100, 100, 40, 20}, 0), 0);
-  EXPECT_EQ(im.at(100, 100), 0);
-  EXPECT_EQ(im.at(81, 91), 0);
-  EXPECT_EQ(im.at(75, 100), 1);
-  EXPECT_EQ(im.at(100, 115), 1);
-  // At 90 degrees the long side runs down the image.
-  Image turned(200, 200);
-  std::fill(turned.px.begin(), turned.px.end(), 1);
-  EraseSymbolArea(&turned.img, {100, 100, 40, 20}, 90);
-  EXPECT_EQ(turned.at(100, 118), 0);
-  EXPECT_EQ(turned.at(118, 100), 1);
+TEST(EraseSymbolArea, StaysInsideTheImage) {
   // Rectangles reaching past the image edges and absurd sizes stay inside.
   Image edge(50, 50);
   std::fill(edge.px.begin(), edge.px.end(), 1);
@@ -139,11 +112,11 @@ TEST(EraseSymbolArea, SameAsPointByPoint) {
     const uint32_t w = 5 + next(80), h = 5 + next(60), stride = w + next(4);
     std::vector<uint8_t> got(size_t{stride} * h, 1), want(got);
     const SymbolRect rect{next(w + 40) - 20, next(h + 40) - 20, next(70), next(50)};
-    // Tenths of a degree, the exact quarter turns among them, and angles a
-    // hair off them, where rounding decides the steps between points.
+    // The quarter turns first, then tenths of a degree and angles a hair off
+    // them, where rounding decides the steps between points.
     const double hairs[] = {0, 0, 1e-9, -3e-12, 1e-13, 2e-15};
     const double hair = hairs[next(6)];
-    const double angle = next(7200) / 10.0 - 360 + hair;
+    const double angle = trial < 9 ? trial * 90.0 - 360 : next(7200) / 10.0 - 360 + hair;
     BinaryImage image{w, stride, h, 1, 8, got.data()};
     EraseSymbolArea(&image, rect, angle);
     const double a = angle * 3.1415926535897 / 180.0, ca = std::cos(a), sa = std::sin(a);

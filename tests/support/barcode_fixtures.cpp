@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace fixtures {
 
@@ -108,6 +109,12 @@ Page Rotate90(const Page& page) {
 
 std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   using namespace ZXing;
+  static const std::pair<BarcodeFormat, const char*> kOurNames[] = {
+      {BarcodeFormat::Code39, "CODE_39"},   {BarcodeFormat::Code93, "CODE_93"},
+      {BarcodeFormat::Code128, "CODE_128"}, {BarcodeFormat::Codabar, "CODABAR"},
+      {BarcodeFormat::ITF, "ITF"},          {BarcodeFormat::EAN8, "EAN_8"},
+      {BarcodeFormat::EAN13, "EAN_13"},     {BarcodeFormat::UPCA, "UPC_A"},
+      {BarcodeFormat::UPCE, "UPC_E"}};
   DecodeHints hints;
   hints.setFormats(BarcodeFormat::LinearCodes);
   hints.setTryRotate(true);
@@ -120,38 +127,9 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   std::vector<ZxingRead> reads;
   for (const Result& r : ReadBarcodes(view, hints)) {
     if (!r.isValid()) continue;
-    std::string name;
-    switch (r.format()) {
-      case BarcodeFormat::Code39:
-        name = "CODE_39";
-        break;
-      case BarcodeFormat::Code93:
-        name = "CODE_93";
-        break;
-      case BarcodeFormat::Code128:
-        name = "CODE_128";
-        break;
-      case BarcodeFormat::Codabar:
-        name = "CODABAR";
-        break;
-      case BarcodeFormat::ITF:
-        name = "ITF";
-        break;
-      case BarcodeFormat::EAN8:
-        name = "EAN_8";
-        break;
-      case BarcodeFormat::EAN13:
-        name = "EAN_13";
-        break;
-      case BarcodeFormat::UPCA:
-        name = "UPC_A";
-        break;
-      case BarcodeFormat::UPCE:
-        name = "UPC_E";
-        break;
-      default:
-        name = "OTHER";
-        break;
+    std::string name = "OTHER";
+    for (const auto& [format, ours] : kOurNames) {
+      if (r.format() == format) name = ours;
     }
     reads.push_back({name, r.text()});
   }
