@@ -21,21 +21,12 @@ inline std::vector<std::uint8_t> LabelLikeRaster(std::uint32_t seed, int rows, i
     return static_cast<std::uint8_t>(seed >> 24);
   };
   for (int y = 0; y < rows; ++y) {
+    const int band = (y / 7) % 4;
     for (int x = 0; x < width; ++x) {
-      switch ((y / 7) % 4) {
-        case 0:
-          raster.push_back(0x00);
-          break;
-        case 1:
-          raster.push_back((x / 3) % 2 ? 0xFF : 0x00);
-          break;
-        case 2:
-          raster.push_back(next() & next());
-          break;
-        default:
-          raster.push_back(x % 9 < 4 ? 0xF0 : next() % 3);
-          break;
-      }
+      raster.push_back(band == 0   ? 0x00
+                       : band == 1 ? ((x / 3) % 2 ? 0xFF : 0x00)
+                       : band == 2 ? next() & next()
+                                   : (x % 9 < 4 ? 0xF0 : next() % 3));
     }
   }
   return raster;
@@ -110,17 +101,12 @@ TEST(Lzss, RowOfFfStartsWithLiteralsThenFullMatches) {
   const Bytes row(100, 0xFF);
   const auto encoded = output::LzssEncode(row.data(), row.size());
   ASSERT_TRUE(encoded);
-  // The ring holds no 0xFF yet: the first byte is a literal, then the run
-  // matches itself one byte behind, 18 bytes at a time.
-  ASSERT_GE(encoded->size(), 3u);
-  EXPECT_EQ((*encoded)[0] & 1, 1);  // item 0 a literal
-  EXPECT_EQ((*encoded)[1], 0xFF);
-  EXPECT_EQ((*encoded)[0] & 2, 0);  // item 1 a reference
-  EXPECT_EQ((*encoded)[2], 0xEE);   // position 4078 & 0xFF
-  EXPECT_EQ((*encoded)[3], 0xFF);   // (4078 >> 4) & 0xF0 | (18 - 3)
-  // 1 literal + 5 matches of 18 + one of 9 = 100 bytes, one group of 7 items.
-  // Each full match replaces its tree node, so a match refers to the position
-  // just behind it: 4078, then 0, 18, 36, 54 once the ring has wrapped.
+  // The ring holds no 0xFF yet: the first byte is a literal (flag bit 0 set,
+  // then 0xFF), then the run matches itself one byte behind, 18 bytes at a
+  // time: position 4078 (0xEE, 0xF0 | 18 - 3) first. 1 literal + 5 matches of
+  // 18 + one of 9 = 100 bytes, one group of 7 items. Each full match replaces
+  // its tree node, so a match refers to the position just behind it: 4078,
+  // then 0, 18, 36, 54 once the ring has wrapped.
   ASSERT_EQ(encoded->size(), 14u);
   EXPECT_EQ(Bytes(encoded->begin(), encoded->begin() + 12),
             (Bytes{0x01, 0xFF, 0xEE, 0xFF, 0x00, 0x0F, 0x12, 0x0F, 0x24, 0x0F, 0x36, 0x0F}));
