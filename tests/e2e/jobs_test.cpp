@@ -54,10 +54,11 @@ labeljob::MediaDefinition Shelf(const std::string& name = "Shelf", std::uint32_t
            {"mmMarkOffset", 0}}};
 }
 
-JobSettings ShelfJob() {
+// A job printing on `media` (the private record's form stays "Shelf").
+JobSettings ShelfJob(const labeljob::MediaDefinition& media = Shelf()) {
   JobSettings job = labeljob::DefaultJobSettings();
-  job.printer.media = {Shelf()};
-  Set(&job, "dmFormName=Shelf");
+  job.printer.media = {media};
+  Set(&job, "dmFormName=" + media.name);
   Set(&job, "formName=Shelf");
   Set(&job, "rasterCompression=2");
   Set(&job, "postPrintAction=2");
@@ -159,9 +160,7 @@ TEST(WholeJob, LtMediaType258MeansNoPostPrintAction) {
 
 TEST(WholeJob, FormsUpToATenthOfAMillimetreWiderThanTheMediaPass) {
   for (const auto& [width, prints] : {std::pair{1121u, true}, std::pair{1122u, false}}) {
-    JobSettings job = ShelfJob();
-    job.printer.media = {Shelf("Wide", width)};
-    Set(&job, "dmFormName=Wide");
+    JobSettings job = ShelfJob(Shelf("Wide", width));
     Set(&job, "maximumPrintWidth=112");
     const labeljob::JobResult result =
         labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{});
@@ -175,9 +174,7 @@ TEST(WholeJob, FormsUpToATenthOfAMillimetreWiderThanTheMediaPass) {
 }
 
 TEST(WholeJob, LabelWiderThanTheHeadIsCentredAtPrintWidthPlus1_3mm) {
-  JobSettings job = ShelfJob();
-  job.printer.media = {Shelf("Wide", 1080)};
-  Set(&job, "dmFormName=Wide");
+  JobSettings job = ShelfJob(Shelf("Wide", 1080));
   const std::vector<std::string> lines =
       StreamLines(labeljob::RunJob(job, {WhitePage(100, 100, 0)}, RunOptions{}).stream);
   ASSERT_FALSE(lines.empty());
@@ -223,11 +220,9 @@ TEST(WholeJob, WideLandscapeUnderErrorDiffusionIsTurnedFirstToTheSamePlace) {
   // page must land exactly where the threshold path puts it.
   std::vector<std::vector<std::uint8_t>> rasters;
   for (const char* mode : {"halftoneMode=0", "halftoneMode=2"}) {
-    JobSettings job = ShelfJob();
     labeljob::MediaDefinition longLabel = Shelf("Long");
     longLabel.values["mmLabelLength"] = 6400;
-    job.printer.media = {longLabel};
-    Set(&job, "dmFormName=Long");
+    JobSettings job = ShelfJob(longLabel);
     Set(&job, "dmOrientation=2");
     Set(&job, mode);
     GreyPage page = WhitePage(5118, 799);
