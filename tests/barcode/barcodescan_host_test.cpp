@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -78,9 +79,7 @@ ToolRun RunTool(const std::string& args) {
   int status = pclose(p);
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream err(errPath);
-  std::stringstream s;
-  s << err.rdbuf();
-  run.err = s.str();
+  run.err.assign(std::istreambuf_iterator<char>(err), {});
   return run;
 }
 
