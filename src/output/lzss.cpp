@@ -351,11 +351,8 @@ struct MatchTrees {
       }
     }
     for (int k = 0; k < kLongestMatch; ++k) {
-      Remove(s);
-      Put(s, c);
-      s = (s + 1) & (kRingSize - 1);
-      Follow(r);
-      r = (r + 1) & (kRingSize - 1);
+      Advance(s, r, c);
+      Follow((r - 1) & (kRingSize - 1));
     }
   }
 
