@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/abi.h"
@@ -60,8 +61,11 @@ class RegistryKey {
  public:
   // RegOpenKeyExW(HKLM, path, KEY_READ); nullopt when the key cannot be opened.
   static std::optional<RegistryKey> OpenLocalMachine(const std::u16string& path);
-  RegistryKey(RegistryKey&& other) noexcept;
-  RegistryKey& operator=(RegistryKey&& other) noexcept;
+  RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  RegistryKey& operator=(RegistryKey&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
   ~RegistryKey();  // RegCloseKey
@@ -153,11 +157,14 @@ class File {
   enum class Mode { kRead, kCreateAlways, kAppend };  // kAppend opens or creates
   // CreateFileW; nullopt when the file cannot be opened or created.
   static std::optional<File> Open(const std::u16string& path, Mode mode);
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
+  File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  File& operator=(File&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
-  ~File();
+  ~File() { Close(); }
 
   // Bytes written or read; fewer than asked means failure or end of file.
   std::size_t Write(const void* data, std::size_t size);

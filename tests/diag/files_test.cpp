@@ -3,42 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "diag/print_jobs.h"
 #include "platform/os.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
 const std::u16string kSep(1, os::kWidePathSeparator);
 
-// A fresh directory under the temporary folder, unique to this run, removed
-// with everything in it when the tests end.
-class ScratchDirectory : public ::testing::Environment {
- public:
-  const std::u16string& Root() {
-    if (root_.empty()) {
-      std::optional<std::u16string> file = os::GetTempFileName(os::GetTempPath(), u"lrt");
-      EXPECT_TRUE(file.has_value());
-      os::DeleteFile(*file);
-      EXPECT_TRUE(os::CreateDirectory(*file));
-      root_ = *file;
-    }
-    return root_;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!root_.empty()) std::filesystem::remove_all(std::filesystem::path(root_), ignored);
-  }
-
- private:
-  std::u16string root_;
-};
-
-ScratchDirectory* const gScratch =
-    static_cast<ScratchDirectory*>(::testing::AddGlobalTestEnvironment(new ScratchDirectory));
+testing_support::ScratchFolder* const gScratch = testing_support::ScratchFolder::Register();
 
 std::u16string ScratchRoot() { return gScratch->Root(); }
 

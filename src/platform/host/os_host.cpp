@@ -1,13 +1,9 @@
 // Host implementation of the operating-system boundary over host::World.
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/host/world.h"
 #include "platform/os.h"
@@ -31,10 +27,14 @@ const std::map<std::uint32_t, std::u16string>& ShippedStrings() {
   return table;
 }
 
+// Registry and spooler names compare without case, Latin-1 letters included
+// (U+00F7 is the division sign, not a letter).
 std::u16string Upper(const std::u16string& text) {
   std::u16string upper = text;
   for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      c = static_cast<char16_t>(c - 0x20);
+    }
   }
   return upper;
 }
@@ -272,8 +272,6 @@ bool SameFormName(const std::u16string& a, const std::u16string& b) {
   return host::Upper(a) == host::Upper(b);
 }
 
-std::string Native(const std::u16string& path) { return host::ToUtf8(path); }
-
 }  // namespace
 
 void SetLastError(winabi::DWORD code) { gLastError = code; }
@@ -346,13 +344,6 @@ std::optional<RegistryKey> RegistryKey::OpenLocalMachine(const std::u16string& p
   return RegistryKey(new std::u16string(it->first));
 }
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = nullptr;
-}
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-  std::swap(handle_, other.handle_);
-  return *this;
-}
 RegistryKey::~RegistryKey() { delete static_cast<std::u16string*>(handle_); }
 
 namespace {
@@ -508,119 +499,5 @@ void* LocalAllocZero(std::size_t bytes) {
 void LocalFree(void* block) { std::free(block); }
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
-
-// ---- Files and directories ----
-
-std::u16string GetTempPath() {
-  std::string dir = host::TheWorld().tempDirectory;
-  if (dir.empty()) {
-    std::error_code ec;
-    dir = std::filesystem::temp_directory_path(ec).string();
-    if (ec) dir = "/tmp";
-  }
-  if (dir.back() != '/') dir += '/';
-  return host::FromUtf8(dir);
-}
-
-std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
-                                              const std::u16string& prefix) {
-  // Like GetTempFileNameW: up to three prefix characters, a hexadecimal
-  // number, ".tmp", and the file is created empty so the name is taken.
-  std::string dir = Native(directory);
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  const std::string stem = Native(prefix.substr(0, 3));
-  static unsigned counter = static_cast<unsigned>(std::time(nullptr));
-  for (int attempt = 0; attempt < 65535; ++attempt) {
-    counter = (counter + 1) & 0xFFFF;
-    if (counter == 0) counter = 1;
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%X", counter);
-    const std::string path = dir + stem + hex + ".tmp";
-    FILE* f = std::fopen(path.c_str(), "wbx");
-    if (f != nullptr) {
-      std::fclose(f);
-      return host::FromUtf8(path);
-    }
-    if (errno != EEXIST) return std::nullopt;
-  }
-  return std::nullopt;
-}
-
-std::optional<File> File::Open(const std::u16string& path, Mode mode) {
-  const char* how = mode == Mode::kRead ? "rb" : mode == Mode::kAppend ? "ab" : "wb";
-  FILE* f = std::fopen(Native(path).c_str(), how);
-  if (f == nullptr) return std::nullopt;
-  return File(f);
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-File& File::operator=(File&& other) noexcept {
-  std::swap(handle_, other.handle_);
-  return *this;
-}
-File::~File() { Close(); }
-
-std::size_t File::Write(const void* data, std::size_t size) {
-  if (handle_ == nullptr) return 0;
-  return std::fwrite(data, 1, size, static_cast<FILE*>(handle_));
-}
-
-std::size_t File::Read(void* data, std::size_t size) {
-  if (handle_ == nullptr) return 0;
-  return std::fread(data, 1, size, static_cast<FILE*>(handle_));
-}
-
-std::int64_t File::SeekToEnd() {
-  if (handle_ == nullptr || std::fseek(static_cast<FILE*>(handle_), 0, SEEK_END) != 0) return -1;
-  return std::ftell(static_cast<FILE*>(handle_));
-}
-
-bool File::SeekToStart() {
-  return handle_ != nullptr && std::fseek(static_cast<FILE*>(handle_), 0, SEEK_SET) == 0;
-}
-
-void File::Close() {
-  if (handle_ != nullptr) std::fclose(static_cast<FILE*>(handle_));
-  handle_ = nullptr;
-}
-
-bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
-  std::error_code ec;
-  const auto options = failIfExists ? std::filesystem::copy_options::none
-                                    : std::filesystem::copy_options::overwrite_existing;
-  return std::filesystem::copy_file(Native(from), Native(to), options, ec) && !ec;
-}
-
-bool DeleteFile(const std::u16string& path) { return std::remove(Native(path).c_str()) == 0; }
-
-bool PathIsDirectory(const std::u16string& path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(Native(path), ec);
-}
-
-bool CreateDirectory(const std::u16string& path) {
-  std::error_code ec;
-  return std::filesystem::create_directory(Native(path), ec);
-}
-
-bool FindIsDirectory(const std::u16string& path) { return PathIsDirectory(path); }
-
-LocalTime GetLocalTime() {
-  const host::World& w = host::TheWorld();
-  if (w.fixedTime) return *w.fixedTime;
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  localtime_s(&parts, &now);
-#else
-  localtime_r(&now, &parts);
-#endif
-  return LocalTime{static_cast<std::uint16_t>(parts.tm_year + 1900),
-                   static_cast<std::uint16_t>(parts.tm_mon + 1),
-                   static_cast<std::uint16_t>(parts.tm_mday),
-                   static_cast<std::uint16_t>(parts.tm_hour),
-                   static_cast<std::uint16_t>(parts.tm_min),
-                   static_cast<std::uint16_t>(parts.tm_sec)};
-}
 
 }  // namespace os

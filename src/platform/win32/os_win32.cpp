@@ -4,22 +4,16 @@
 // error codes as macros, which must not reach abi.h.
 #include "platform/os.h"
 #include "platform/win32/module_instance.h"
+#include "platform/win32/wide.h"
 // clang-format off
 #include <windows.h>
-#include <shlwapi.h>
 #include <winspool.h>
 // clang-format on
 
 // The A/W selection macros of these names would rename our own functions.
 #undef AddForm
-#undef CopyFile
-#undef CreateDirectory
-#undef DeleteFile
 #undef EnumForms
 #undef EnumJobs
-#undef GetTempFileName
-#undef GetTempPath
-#undef PathIsDirectory
 #undef SetForm
 
 #include <algorithm>
@@ -116,7 +110,7 @@ void GdiplusShutdown(std::uintptr_t token) {
 
 }  // namespace os
 
-// ---- Palettes, registry, spooler, messages, resources, files, time ----
+// ---- Palettes, registry, spooler, messages, resources ----
 
 static_assert(sizeof(winabi::RECTL) == sizeof(RECTL));
 static_assert(sizeof(winabi::SIZEL) == sizeof(SIZEL));
@@ -125,10 +119,8 @@ namespace os {
 
 namespace {
 
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-std::u16string U(const wchar_t* s) {
-  return s == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(s));
-}
+using win32::U;
+using win32::W;
 
 // Runs a Windows two-call enumeration: a size query, then the call into a
 // buffer of that size. Returns the buffer, or null on failure.
@@ -181,13 +173,6 @@ std::optional<RegistryKey> RegistryKey::OpenLocalMachine(const std::u16string& p
   return RegistryKey(key);
 }
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = nullptr;
-}
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-  std::swap(handle_, other.handle_);
-  return *this;
-}
 RegistryKey::~RegistryKey() {
   if (handle_ != nullptr) ::RegCloseKey(static_cast<HKEY>(handle_));
 }
@@ -341,108 +326,5 @@ void LocalFree(void* block) {
 }
 
 std::uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
-
-std::u16string GetTempPath() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
-  return n == 0 || n > MAX_PATH ? std::u16string() : U(buffer);
-}
-
-std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
-                                              const std::u16string& prefix) {
-  wchar_t buffer[MAX_PATH] = {};
-  if (::GetTempFileNameW(W(directory), W(prefix), 0, buffer) == 0) return std::nullopt;
-  return U(buffer);
-}
-
-std::optional<File> File::Open(const std::u16string& path, Mode mode) {
-  const bool read = mode == Mode::kRead;
-  HANDLE h =
-      ::CreateFileW(W(path), read ? GENERIC_READ : GENERIC_WRITE, read ? FILE_SHARE_READ : 0,
-                    nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  return File(h);
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-File& File::operator=(File&& other) noexcept {
-  std::swap(handle_, other.handle_);
-  return *this;
-}
-File::~File() { Close(); }
-
-std::size_t File::Write(const void* data, std::size_t size) {
-  std::size_t total = 0;
-  while (handle_ != nullptr && total < size) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
-    if (!::WriteFile(static_cast<HANDLE>(handle_), static_cast<const BYTE*>(data) + total, chunk,
-                     &written, nullptr) ||
-        written == 0) {
-      break;
-    }
-    total += written;
-  }
-  return total;
-}
-
-std::size_t File::Read(void* data, std::size_t size) {
-  std::size_t total = 0;
-  while (handle_ != nullptr && total < size) {
-    DWORD got = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - total, 1u << 30));
-    if (!::ReadFile(static_cast<HANDLE>(handle_), static_cast<BYTE*>(data) + total, chunk, &got,
-                    nullptr) ||
-        got == 0) {
-      break;
-    }
-    total += got;
-  }
-  return total;
-}
-
-std::int64_t File::SeekToEnd() {
-  LARGE_INTEGER zero{};
-  LARGE_INTEGER position{};
-  if (handle_ == nullptr ||
-      !::SetFilePointerEx(static_cast<HANDLE>(handle_), zero, &position, FILE_END)) {
-    return -1;
-  }
-  return position.QuadPart;
-}
-
-bool File::SeekToStart() {
-  LARGE_INTEGER zero{};
-  return handle_ != nullptr &&
-         ::SetFilePointerEx(static_cast<HANDLE>(handle_), zero, nullptr, FILE_BEGIN) != FALSE;
-}
-
-void File::Close() {
-  if (handle_ != nullptr) ::CloseHandle(static_cast<HANDLE>(handle_));
-  handle_ = nullptr;
-}
-
-bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
-  return ::CopyFileW(W(from), W(to), failIfExists ? TRUE : FALSE) != FALSE;
-}
-bool DeleteFile(const std::u16string& path) { return ::DeleteFileW(W(path)) != FALSE; }
-bool PathIsDirectory(const std::u16string& path) { return ::PathIsDirectoryW(W(path)) != FALSE; }
-bool CreateDirectory(const std::u16string& path) {
-  return ::CreateDirectoryW(W(path), nullptr) != FALSE;
-}
-
-bool FindIsDirectory(const std::u16string& path) {
-  WIN32_FIND_DATAW data{};
-  HANDLE h = ::FindFirstFileW(W(path), &data);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  ::FindClose(h);
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-LocalTime GetLocalTime() {
-  SYSTEMTIME t{};
-  ::GetLocalTime(&t);
-  return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
-}
 
 }  // namespace os
