@@ -69,13 +69,14 @@ LabelDots LabelSizeInDots(settings::MediaSettings* media, float maximumPrintWidt
     dots.width = static_cast<std::uint32_t>(cropPath ? media->mmLabelWidth / 25.4 * r
                                                      : r * media->mmLabelWidth / 25.4 + rounding);
   } else {
-    // Centred on the head; 1.3 mm is added to the printed width.
-    constexpr float kExtraWidth = 1.3f;
-    dots.width = static_cast<std::uint32_t>(
-        cropPath ? (maximumPrintWidth + kExtraWidth) / 25.4 * r
-                 : (maximumPrintWidth + kExtraWidth) * r / 25.4 + rounding);
+    // Centred on the head; 1.3 mm is added to the printed width. The sum is
+    // taken in double: in single precision 87.6 + 1.3 rounds up to a dot more.
+    constexpr double kExtraWidth = 1.3;
+    const double printed = static_cast<double>(maximumPrintWidth) + kExtraWidth;
+    dots.width = static_cast<std::uint32_t>(cropPath ? printed / 25.4 * r
+                                                     : printed * r / 25.4 + rounding);
     const float e = (media->mmLabelWidth - maximumPrintWidth) * 0.5f;
-    media->mmLeftMargin = media->mmLeftMargin - e + kExtraWidth;
+    media->mmLeftMargin = static_cast<float>(media->mmLeftMargin - e + kExtraWidth);
     media->mmRightMargin = media->mmRightMargin - e;
   }
   dots.length = static_cast<std::uint32_t>(cropPath ? media->mmLabelLength / 25.4 * r
