@@ -43,58 +43,46 @@ bool CheckHolds(const int* values, int n, int weightLimit) {
   return sum % 47 == values[n];
 }
 
-// Expands the shift pairs a-d in place; false on a pair that means nothing.
-bool ExpandShifts(char* text) {
+// The full-ASCII character of a shift (a-d) and the letter after it, or 0
+// when the pair means nothing (NUL counts as nothing: it would end the text).
+char ShiftedCharacter(char shift, char next) {
+  if (next < 'A' || next > 'Z') return 0;
+  switch (shift) {
+    case 'a':  // ($) control characters
+      return static_cast<char>(next - 'A' + 1);
+    case 'b':  // (%)
+      if (next <= 'E') return static_cast<char>(next - 'A' + 0x1B);
+      if (next <= 'J') return static_cast<char>(next - 'F' + ';');
+      if (next <= 'O') return static_cast<char>(next - 'K' + '[');
+      if (next <= 'T') return static_cast<char>(next - 'P' + '{');
+      if (next == 'U') return 0;
+      if (next == 'V') return '@';
+      if (next == 'W') return '`';
+      return 0x7F;
+    case 'c':  // (/)
+      if (next <= 'O') return static_cast<char>(next - 'A' + '!');
+      return next == 'Z' ? ':' : 0;
+    default:  // (+) lower case
+      return static_cast<char>(next - 'A' + 'a');
+  }
+}
+
+// Expands the shift pairs a-d in place. A pair that means nothing, or a
+// shift with nothing after it, stays as read, so one odd pair does not cost
+// the symbol.
+void ExpandShifts(char* text) {
   size_t out = 0;
   for (size_t i = 0; text[i] != '\0'; ++i) {
-    char c = text[i];
-    if (c < 'a' || c > 'd') {
+    const char c = text[i];
+    const char shifted = c >= 'a' && c <= 'd' ? ShiftedCharacter(c, text[i + 1]) : 0;
+    if (shifted == 0) {
       text[out++] = c;
       continue;
     }
-    char next = text[++i];
-    if (next < 'A' || next > 'Z') return false;
-    int v = 0;
-    switch (c) {
-      case 'a':  // ($) control characters
-        v = next - 'A' + 1;
-        break;
-      case 'b':  // (%)
-        if (next <= 'E')
-          v = next - 'A' + 0x1B;
-        else if (next <= 'J')
-          v = next - 'F' + ';';
-        else if (next <= 'O')
-          v = next - 'K' + '[';
-        else if (next <= 'T')
-          v = next - 'P' + '{';
-        else if (next == 'U')
-          v = 0;
-        else if (next == 'V')
-          v = '@';
-        else if (next == 'W')
-          v = '`';
-        else
-          v = 0x7F;
-        break;
-      case 'c':  // (/)
-        if (next <= 'O')
-          v = next - 'A' + '!';
-        else if (next == 'Z')
-          v = ':';
-        else
-          return false;
-        break;
-      default:  // (+) lower case
-        v = next - 'A' + 'a';
-        break;
-    }
-    // A NUL would end the text early; it is kept out.
-    if (v == 0) return false;
-    text[out++] = static_cast<char>(v);
+    text[out++] = shifted;
+    ++i;
   }
   text[out] = '\0';
-  return true;
 }
 
 }  // namespace
@@ -139,11 +127,8 @@ int32_t ReadCode93(const RunList& runs, ReaderOutput* out, bool* found) {
   char text[kReaderTextSize];
   std::memcpy(text, second, n - 2);
   text[n - 2] = '\0';
-  if (!ExpandShifts(text) || text[0] == '\0') return 0;
-  // Check characters can look like shifts; such a second text stays raw.
-  char expanded[kReaderTextSize];
-  std::memcpy(expanded, second, n + 1);
-  if (ExpandShifts(expanded)) std::memcpy(second, expanded, n + 1);
+  ExpandShifts(text);
+  ExpandShifts(second);
   SetReaderText(out, "CODE_93", text, second);
   out->moduleSize = startWidth / 9.0;
   const uint32_t after = SumRuns(runs, afterStop, runs.count);

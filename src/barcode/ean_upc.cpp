@@ -129,14 +129,22 @@ bool TryUpcE(const RunList& runs, int b, uint32_t q, Read* read) {
     if (kUpcEParity[c] == parity) system = 0, check = c;
     if ((kUpcEParity[c] ^ 0x3F) == parity) system = 1, check = c;
   }
-  if (system < 0) return false;
-  read->text[0] = static_cast<char>('0' + system);
-  std::memcpy(read->text + 1, digits, 6);
-  read->text[7] = static_cast<char>('0' + check);
-  read->text[8] = '\0';
-  char upcA[12];
-  ExpandUpcE(read->text, upcA);
-  if (!CheckDigitHolds(upcA, 12)) return false;
+  if (system < 0) {
+    // Parities of no table entry give no number system and no check digit:
+    // the six digits stand alone and the last of them is checked as the
+    // check digit, as EAN-13 does with twelve.
+    std::memcpy(read->text, digits, 6);
+    read->text[6] = '\0';
+    if (!CheckDigitHolds(read->text, 6)) return false;
+  } else {
+    read->text[0] = static_cast<char>('0' + system);
+    std::memcpy(read->text + 1, digits, 6);
+    read->text[7] = static_cast<char>('0' + check);
+    read->text[8] = '\0';
+    char upcA[12];
+    ExpandUpcE(read->text, upcA);
+    if (!CheckDigitHolds(upcA, 12)) return false;
+  }
   read->name = "UPC_E";
   return true;
 }

@@ -1,0 +1,144 @@
+// Code 93 shift pairs and UPC-E parities, on rows of runs drawn here from the
+// published element widths.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "barcode/linear_readers.h"
+
+namespace {
+
+using barcode::RunList;
+
+constexpr uint32_t kModule = 2;  // pixels
+
+// Widths in modules, dark first, between quiet zones of 20 modules.
+struct Row {
+  std::vector<uint32_t> runs{0, 20 * kModule};
+  void Add(const std::string& widths) {
+    for (char w : widths) runs.push_back(static_cast<uint32_t>(w - '0') * kModule);
+  }
+  RunList Close() {
+    runs.push_back(20 * kModule);
+    return RunList{static_cast<int32_t>(runs.size()), runs.data()};
+  }
+};
+
+// Code 93 element widths (bar, space, ...) of "0-9A-Z-. $/+%", the shifts
+// ($) (%) (/) (+) as a-d, and the start/stop.
+const char kCode93Chars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%abcd*";
+const char* const kCode93Widths[48] = {
+    "131112", "111213", "111312", "111411", "121113", "121212", "121311", "111114", "131211",
+    "141111", "211113", "211212", "211311", "221112", "221211", "231111", "112113", "112212",
+    "112311", "122112", "132111", "111123", "111222", "111321", "121122", "131121", "212112",
+    "212211", "211122", "211221", "221121", "222111", "112122", "112221", "122121", "123111",
+    "121131", "311112", "311211", "321111", "112131", "113121", "211131", "121221", "312111",
+    "311121", "122211", "111141"};
+
+int Code93Value(char c) { return static_cast<int>(std::string(kCode93Chars).find(c)); }
+
+// data in the symbol's own characters (a-d for the shifts); the two check
+// characters are appended.
+std::string Code93Symbol(const std::string& data, Row* row) {
+  std::vector<int> values;
+  for (char c : data) values.push_back(Code93Value(c));
+  for (int weightLimit : {20, 15}) {
+    int sum = 0;
+    for (int k = static_cast<int>(values.size()) - 1, w = 1; k >= 0; --k, w = w % weightLimit + 1) {
+      sum += values[k] * w;
+    }
+    values.push_back(sum % 47);
+  }
+  row->Add(kCode93Widths[47]);
+  std::string all;
+  for (int v : values) {
+    row->Add(kCode93Widths[v]);
+    all += kCode93Chars[v];
+  }
+  row->Add(kCode93Widths[47]);
+  row->Add("1");  // termination bar
+  return all;
+}
+
+TEST(Code93, ShiftPairsExpandAndPairsWithoutMeaningStayAsRead) {
+  const struct {
+    const char* data;
+    const char* text;
+  } cases[] = {
+      {"dAdZ", "az"},     {"aA", "\x01"},   {"aZ", "\x1A"},  {"a0", "a0"},  // no digit after $
+      {"bA", "\x1B"},     {"bE", "\x1F"},   {"bF", ";"},     {"bJ", "?"},   {"bK", "["},
+      {"bO", "_"},        {"bP", "{"},      {"bT", "\x7F"},  {"bU", "bU"},  // NUL: kept
+      {"bV", "@"},        {"bW", "`"},      {"bX", "\x7F"},  {"bZ", "\x7F"}, {"cA", "!"},
+      {"cO", "/"},        {"cP", "cP"},     {"cY", "cY"},    {"cZ", ":"},   {"X-d", "X-d"},
+      {"AdBd5C", "Abd5C"}, {"dd", "dd"},    {"ddA", "da"},   {"d.", "d."},
+  };
+  for (const auto& c : cases) {
+    Row row;
+    const std::string raw = Code93Symbol(c.data, &row);
+    barcode::ReaderOutput out{};
+    bool found = false;
+    ASSERT_EQ(barcode::ReadCode93(row.Close(), &out, &found), 0);
+    ASSERT_TRUE(found) << c.data;
+    EXPECT_EQ(std::string(out.name), "CODE_93");
+    EXPECT_EQ(std::string(out.text), c.text) << c.data;
+    // The second text carries the check characters, expanded the same way
+    // (a shift at the end of the data pairs with the first check there).
+    const std::string second(out.secondText);
+    const char last = c.data[std::string(c.data).size() - 1];
+    if (last < 'a' || last > 'd') {
+      EXPECT_EQ(second.substr(0, std::string(c.text).size()), c.text) << c.data;
+    }
+    EXPECT_LE(second.size(), raw.size()) << c.data;
+  }
+}
+
+// EAN/UPC digit widths (space, bar, space, bar): L patterns, then G.
+const char* const kLeft[10] = {"3211", "2221", "2122", "1411", "1132",
+                               "1231", "1114", "1312", "1213", "3112"};
+const char* const kEven[10] = {"1123", "1222", "2212", "1141", "2311",
+                               "1321", "4111", "2131", "3121", "2113"};
+
+// Six UPC-E digits with their parities (G where the letter is 'G').
+RunList UpcE(const std::string& digits, const std::string& parities, Row* row) {
+  row->Add("111");
+  for (size_t k = 0; k < 6; ++k) {
+    const int d = digits[k] - '0';
+    row->Add(parities[k] == 'G' ? kEven[d] : kLeft[d]);
+  }
+  row->Add("111111");
+  return row->Close();
+}
+
+TEST(UpcE, ParitiesOfNoTableEntryLeaveTheCheckDigitToDecide) {
+  const struct {
+    const char* digits;
+    const char* parities;
+    bool found;
+    const char* text;
+  } cases[] = {
+      // A table entry: number system 0, check digit 5.
+      {"123456", "GLLGGL", true, "01234565"},
+      {"123456", "LLGGLG", true, "11234562"},  // number system 1, check digit 2
+      // No entry: the six digits alone, the last checked as a check digit
+      // (1x3 + 2 + 3x3 + 4 + 5x3 = 33, so 7).
+      {"123457", "LLLLLL", true, "123457"},
+      {"123458", "LLLLLL", false, ""},
+      {"123457", "GGGGGG", true, "123457"},
+      {"123456", "LLLLLL", false, ""},
+  };
+  for (const auto& c : cases) {
+    Row row;
+    barcode::ReaderOutput out{};
+    bool found = false;
+    ASSERT_EQ(barcode::ReadEanUpc(UpcE(c.digits, c.parities, &row), &out, &found), 0);
+    EXPECT_EQ(found, c.found) << c.digits << " " << c.parities;
+    EXPECT_EQ(std::string(out.text), c.text) << c.digits << " " << c.parities;
+    if (c.found) {
+      EXPECT_EQ(std::string(out.name), "UPC_E");
+    }
+  }
+}
+
+}  // namespace
