@@ -70,8 +70,9 @@ int32_t TurnedPass(const barcode::BinaryImage& upright, int angle, int step,
                    Scratch* scratch) {
   WorkImage turned{scratch->turned.Take(WorkUse::kTurned, size_t{upright.width} * upright.height),
                    0, 0, 0, 1};
+  // A turned image that cannot be made fails the turn, not the call's own memory.
   if (turned.pixels == nullptr)
-    return Fail(kLocateNoMemory, barcode::kCategoryMemory, kModuleLocate, 31);
+    return Fail(kLocateStepFailed, barcode::kCategoryMemory, kModuleLocate, 31);
   WorkImage source{upright.pixels, upright.width, upright.height, upright.stride, 1};
   if (RotateImage(source, &turned, angle) != 0)
     return Fail(kLocateStepFailed, barcode::kCategoryStageFailed, kModuleLocate, 33);
@@ -278,7 +279,8 @@ int32_t LocateBarcodes(const SourceImage* image, const LocateOptions* options,
       return Fail(kLocateBadImage, barcode::kCategoryNotFound, kModuleLocate, 41);
     if (!bilevel && uint64_t{src.width} * src.bytesPerPixel > src.stride)
       return Fail(kLocateBadImage, barcode::kCategoryNotFound, kModuleLocate, 43);
-    if (bilevel && (src.bytesPerPixel != 1 || (uint64_t{src.width} + 7) / 8 > src.stride))
+    // Packed bits take either pixel size; the rows must still hold the bits.
+    if (bilevel && (uint64_t{src.width} + 7) / 8 > src.stride)
       return Fail(kLocateBadImage, barcode::kCategoryNotFound, kModuleLocate, 45);
     if (uint64_t{src.width} * src.height > kMaxPixels)
       return Fail(kLocateBadImage, barcode::kCategoryNotFound, kModuleLocate, 47);

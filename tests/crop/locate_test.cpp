@@ -42,6 +42,9 @@ TEST(LocateBarcodes, ReturnCodes) {
       {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4},
       {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4},
       {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4},
+      {"one-bit, one byte per pixel", {px.data(), 100, 13, 80, 7, 1}, 0, 0, 100, 80, false, 0},
+      {"one-bit, three bytes per pixel", {px.data(), 100, 13, 80, 7, 3}, 0, 0, 100, 80, false, 0},
+      {"one-bit, two bytes per pixel", {px.data(), 100, 13, 80, 7, 2}, 0, 0, 100, 80, false, 4},
       {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4},
       {"empty region", good, 0, 0, 0, 0, false, 5},
       {"region past the right edge", good, 10, 0, 100, 80, false, 5},
@@ -83,6 +86,30 @@ TEST(LocateBarcodes, ReturnCodes) {
     EXPECT_EQ(results.items, nullptr);
     crop::FreeLocateResults(&results);
   }
+}
+
+TEST(LocateBarcodes, TurnedImageThatCannotBeMadeFailsTheStep) {
+  // Turned pass only: the result array, the binary image, the thin-run
+  // filter's masks, then the turned image are the first four allocations.
+  std::vector<uint8_t> px(100 * 80, 255);
+  const crop::SourceImage page{px.data(), 100, 100, 80, 1, 1};
+  crop::LocateOptions o = Options(100, 80);
+  o.rotationMode = 1;
+  const int32_t expected[] = {3, 3, 3, 7};
+  for (int n = 0; n < 4; ++n) {
+    crop::ReleaseWorkImages();
+    barcode::test_hooks::FailAllocationAfter(n);
+    SymbolResultList results{};
+    const int32_t code = crop::LocateBarcodes(&page, &o, &results);
+    barcode::test_hooks::FailAllocationAfter(-1);
+    EXPECT_EQ(code, expected[n]) << n;
+    EXPECT_EQ(results.items, nullptr) << n;
+    crop::FreeLocateResults(&results);
+  }
+  crop::ReleaseWorkImages();
+  SymbolResultList results{};
+  EXPECT_EQ(crop::LocateBarcodes(&page, &o, &results), 0);
+  crop::FreeLocateResults(&results);
 }
 
 SymbolResult Result(uint32_t type, const char* text, int x, int y, int w, int h, double angle) {
