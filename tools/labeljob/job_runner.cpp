@@ -201,9 +201,13 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
   param.pPublicDMOut = &publicDm;
   param.pOEMDMOut = privateDm.data();
   plugin->DevMode(frame::OEMDM_DEFAULT, &param);
-  winabi::DEVMODEW publicIn = job.publicDm;
-  param.pPublicDMIn = &publicIn;
-  param.pOEMDMIn = const_cast<frame::PrivateDevmode*>(&job.record);
+  // The job's devmode as the driver holds it: the private record right behind
+  // the public part, inside its dmDriverExtra bytes.
+  std::vector<std::uint8_t> jobDevmode(sizeof(winabi::DEVMODEW) + sizeof job.record);
+  std::memcpy(jobDevmode.data(), &job.publicDm, sizeof(winabi::DEVMODEW));
+  std::memcpy(jobDevmode.data() + sizeof(winabi::DEVMODEW), &job.record, sizeof job.record);
+  param.pPublicDMIn = reinterpret_cast<winabi::DEVMODEW*>(jobDevmode.data());
+  param.pOEMDMIn = jobDevmode.data() + sizeof(winabi::DEVMODEW);
   plugin->DevMode(frame::OEMDM_MERGE, &param);
 
   winabi::DRVPROCS procs{};
