@@ -71,11 +71,15 @@ bool FindPageSize(winabi::DEVOBJ* pdevobj, int* formIndex, settings::FormMargins
     *height = dm->dmPaperLength * 100;
     *formIndex = 0;
     if (record != nullptr) {
+      // The record's margins come from the job's devmode: a margin that is no
+      // number of thousandths leaves the page size unknown.
       const settings::MediaSettings& media = record->mediaSettings;
-      margins->left = static_cast<std::int32_t>(media.mmLeftMargin * 1000.0f);
-      margins->top = static_cast<std::int32_t>(media.mmTopMargin * 1000.0f);
-      margins->right = static_cast<std::int32_t>(media.mmRightMargin * 1000.0f);
-      margins->bottom = static_cast<std::int32_t>(media.mmBottomMargin * 1000.0f);
+      const auto left = settings::ThousandthsOf(media.mmLeftMargin);
+      const auto top = settings::ThousandthsOf(media.mmTopMargin);
+      const auto right = settings::ThousandthsOf(media.mmRightMargin);
+      const auto bottom = settings::ThousandthsOf(media.mmBottomMargin);
+      if (!left || !top || !right || !bottom) return false;
+      *margins = {*left, *top, *right, *bottom};
     }
     return ok;
   }
@@ -106,8 +110,10 @@ std::uint32_t ExpectedPageHeight(int orientation, int formIndex, std::uint32_t r
     if (resolution == 300) return portrait ? 3300 : 2275;
     return portrait ? 6600 : 4550;
   }
-  const std::int32_t extent = orientation == 2 ? width - margins.right - margins.left
-                                               : height - margins.bottom - margins.top;
+  // Wide, so that margins beyond the form's size cannot overflow.
+  const std::int64_t extent =
+      orientation == 2 ? std::int64_t{width} - margins.right - margins.left
+                       : std::int64_t{height} - margins.bottom - margins.top;
   const double lines = extent / 1000.0 / 25.4 * resolution;
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(lines));
 }

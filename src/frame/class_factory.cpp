@@ -19,6 +19,10 @@ std::int32_t RenderPluginFactory::LiveCount() { return gLiveFactories.load(); }
 
 winabi::HRESULT RenderPluginFactory::QueryInterface(const winabi::GUID& riid, void** ppv) {
   if (ppv == nullptr) return winabi::E_POINTER;
+  if (IsNullAddress(&riid)) {
+    *ppv = nullptr;
+    return winabi::E_POINTER;
+  }
   if (winabi::IsEqualGuid(riid, winabi::IID_IUnknown) ||
       winabi::IsEqualGuid(riid, winabi::IID_IClassFactory)) {
     *ppv = static_cast<winabi::IClassFactory*>(this);
@@ -41,6 +45,7 @@ winabi::HRESULT RenderPluginFactory::CreateInstance(winabi::IUnknown* pUnkOuter,
                                                     const winabi::GUID& riid, void** ppv) {
   if (ppv == nullptr) return winabi::E_POINTER;
   *ppv = nullptr;
+  if (IsNullAddress(&riid)) return winabi::E_POINTER;
   if (pUnkOuter != nullptr) return winabi::CLASS_E_NOAGGREGATION;
   auto* plugin = new (std::nothrow) RenderPlugin();
   if (plugin == nullptr) return winabi::E_OUTOFMEMORY;

@@ -24,6 +24,8 @@ ModuleState& Module() {
   return state;
 }
 
+bool IsNullAddress(const void* address) { return address == nullptr; }
+
 void OnProcessAttach() {
   ModuleState& m = Module();
   if (m.resourceModule != nullptr) return;

@@ -21,6 +21,11 @@ struct ModuleState {
 
 ModuleState& Module();
 
+// True for a null address. COM clients pass an IID by address, and a C client
+// can pass null where the C++ declaration holds a reference; the test lives out
+// of line so that it is made on the address as passed.
+bool IsNullAddress(const void* address);
+
 // Process attach: loads the resource module (or falls back to this module).
 void OnProcessAttach();
 // Process detach: releases a loaded resource module and clears the handle.

@@ -16,21 +16,35 @@ void WriteDevmodeHeader(PrivateDevmode* record) {
   record->reserved12 = 0;
 }
 
-void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out) {
+std::uint32_t ReadablePrivateBytes(const winabi::DEVMODEW* publicDm, const void* record) {
+  if (publicDm == nullptr) return kUnknownReadable;
+  const auto start = reinterpret_cast<std::uintptr_t>(publicDm);
+  const std::uintptr_t end = start + publicDm->dmSize + publicDm->dmDriverExtra;
+  const auto at = reinterpret_cast<std::uintptr_t>(record);
+  if (at >= start && at < end) return static_cast<std::uint32_t>(end - at);
+  return publicDm->dmDriverExtra;
+}
+
+void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out, std::uint32_t readable) {
   if (in == nullptr || out == nullptr) return;
+  if (readable < kDevmodeHeaderSize) {
+    WriteDevmodeHeader(out);
+    return;
+  }
   // Only the leading words are read until the signature has matched: a short
   // foreign record must not be read past its header.
   std::uint32_t inSize = 0;
   std::uint32_t inSignature = 0;
   std::memcpy(&inSize, reinterpret_cast<const unsigned char*>(in), sizeof inSize);
   std::memcpy(&inSignature, reinterpret_cast<const unsigned char*>(in) + 4, sizeof inSignature);
-  if (inSignature != out->signature) {
+  if (inSignature != out->signature || inSize < kDevmodeHeaderSize) {
     WriteDevmodeHeader(out);
     return;
   }
   out->reserved12 = 0;
-  // The record is never longer than ours, whatever its size field claims.
-  const std::uint32_t count = std::min({inSize, out->size, kPrivateDevmodeSize});
+  // The record is never longer than ours, nor than the devmode that carries
+  // it, whatever its size field claims.
+  const std::uint32_t count = std::min({inSize, out->size, kPrivateDevmodeSize, readable});
   if (in != out) std::memmove(out, in, count);
   out->size = kPrivateDevmodeSize;
   out->version = kPrivateDevmodeVersion;
@@ -44,6 +58,7 @@ winabi::HRESULT HandleDevModeRequest(winabi::DWORD mode, winabi::OEMDMPARAM* par
   }
   auto* in = static_cast<const PrivateDevmode*>(param->pOEMDMIn);
   auto* out = static_cast<PrivateDevmode*>(param->pOEMDMOut);
+  const std::uint32_t readable = ReadablePrivateBytes(param->pPublicDMIn, in);
   switch (mode) {
     case OEMDM_SIZE:
       param->cbBufSize = kPrivateDevmodeSize;
@@ -52,10 +67,10 @@ winabi::HRESULT HandleDevModeRequest(winabi::DWORD mode, winabi::OEMDMPARAM* par
       if (out != nullptr) WriteDevmodeHeader(out);
       return winabi::S_OK;
     case OEMDM_CONVERT:
-      ConvertDevmode(in, out);
+      ConvertDevmode(in, out, readable);
       return winabi::S_OK;
     case OEMDM_MERGE:
-      ConvertDevmode(in, out);
+      ConvertDevmode(in, out, readable);
       if (param->pPublicDMIn != nullptr && mergedMediaType != nullptr) {
         *mergedMediaType = param->pPublicDMIn->dmMediaType;
       }

@@ -170,10 +170,24 @@ inline constexpr winabi::DWORD OEMDM_MERGE = 4;
 // leaves every other byte as it was.
 void WriteDevmodeHeader(PrivateDevmode* record);
 
-// Converts in into out: a foreign signature gives out a fresh header only;
-// otherwise the smaller of the two size fields' worth of bytes is copied and
-// the size and version are made current. Nothing happens unless both exist.
-void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out);
+// Bytes of the header (size, signature, version and the two reserved words):
+// a record that claims less is not one of ours.
+inline constexpr std::uint32_t kDevmodeHeaderSize = 20;
+inline constexpr std::uint32_t kUnknownReadable = 0xFFFFFFFFu;
+
+// How many bytes of a private record at `record` can be read when it came with
+// the public devmode `publicDm`: the rest of that devmode's private area when
+// the record lies inside it, else at most its dmDriverExtra. Without a public
+// devmode nothing bounds the record but its own size word.
+std::uint32_t ReadablePrivateBytes(const winabi::DEVMODEW* publicDm, const void* record);
+
+// Converts in into out: a foreign signature, a size word below the header or
+// fewer than a header's worth of readable bytes give out a fresh header only;
+// otherwise the smaller of the two size fields' worth of bytes (and never more
+// than `readable`) is copied and the size and version are made current.
+// Nothing happens unless both exist.
+void ConvertDevmode(const PrivateDevmode* in, PrivateDevmode* out,
+                    std::uint32_t readable = kUnknownReadable);
 
 // One DevMode request. On a merge, the input public devmode's dmMediaType is
 // stored through mergedMediaType (when the input devmode exists).

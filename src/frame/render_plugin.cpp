@@ -42,6 +42,10 @@ RenderPlugin::~RenderPlugin() {
 
 winabi::HRESULT RenderPlugin::QueryInterface(const winabi::GUID& riid, void** ppv) {
   if (ppv == nullptr) return winabi::E_POINTER;
+  if (IsNullAddress(&riid)) {
+    *ppv = nullptr;
+    return winabi::E_POINTER;
+  }
   if (winabi::IsEqualGuid(riid, winabi::IID_IUnknown) ||
       winabi::IsEqualGuid(riid, winabi::IID_IPrintOemUni2)) {
     *ppv = static_cast<winabi::IPrintOemUni2*>(this);

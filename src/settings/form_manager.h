@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/os.h"
@@ -20,17 +21,26 @@ struct FormMargins {
 };
 
 // Finds the form (case-insensitive) in the spooler's list; formIndex is its
-// position + 1. Sizes in thousandths of a millimetre.
+// position + 1. Sizes in thousandths of a millimetre. A form whose margins do
+// not fit 32 bits counts as not found.
 bool GetFormSize(os::PrinterHandle printer, const char16_t* formName, int* formIndex,
                  FormMargins* margins, winabi::SIZEL* size);
 
 // The built-in names count as absent without asking the spooler.
 bool FormExists(os::PrinterHandle printer, const std::u16string& formName);
 
-// The spooler form a media definition becomes.
-os::FormInfo FormFromMedia(const std::u16string& formName, const MediaSettings& media);
+// Millimetres to thousandths: the single-precision product, truncated;
+// nothing when the product is not a number or does not fit 32 bits.
+std::optional<std::int32_t> ThousandthsOf(float mm);
 
-// Adds the form unless it exists, then always sets it.
+// The spooler form a media definition becomes; nothing when a size or an
+// edge of the imageable area does not fit 32 bits (such a definition is
+// skipped like an unreadable one).
+std::optional<os::FormInfo> FormFromMedia(const std::u16string& formName,
+                                          const MediaSettings& media);
+
+// Adds the form unless it exists, then always sets it; a definition that
+// makes no form is left alone.
 void AddOrUpdateForm(os::PrinterHandle printer, const std::u16string& formName,
                      const MediaSettings& media);
 

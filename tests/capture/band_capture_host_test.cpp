@@ -2,6 +2,8 @@
 // page-end decision, observed through the PdevState and the spool files.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <fstream>
 
 #include "capture/band_capture.h"
@@ -60,6 +62,9 @@ TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
   EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000),
             static_cast<std::uint32_t>(147.0 / 25.4 * 300));
   EXPECT_EQ(capture::ExpectedPageHeight(1, 1, 203, none, 100000, 0), 0u);
+  // Margins far beyond the form do not wrap around 32 bits.
+  const settings::FormMargins huge{INT32_MIN, 0, INT32_MIN, 0};
+  EXPECT_EQ(capture::ExpectedPageHeight(2, 0, 203, huge, 100000, 150000), 34326718u);
 }
 
 TEST_F(CaptureTest, BandsGrowThePageUntilTheExpectedHeight) {

@@ -90,6 +90,45 @@ TEST_F(FactoryFixture, CreateInstanceResults) {
   EXPECT_EQ(factoryAgain, nullptr);
 }
 
+// A C client calls through the object's table with the object first; only
+// that way can an IID arrive as a null address.
+using QueryInterfaceEntry = winabi::HRESULT (*)(void*, const GUID*, void**);
+using CreateInstanceEntry = winabi::HRESULT (*)(void*, void*, const GUID*, void**);
+template <typename Entry>
+Entry TableEntry(void* object, int slot) {
+  return reinterpret_cast<Entry>((*static_cast<void***>(object))[slot]);
+}
+
+TEST_F(FactoryFixture, NullIidIsRefusedAtEveryEntry) {
+  const int factories = frame::RenderPluginFactory::LiveCount();
+  void* out = &out;
+  EXPECT_EQ(DllGetClassObject(&winabi::CLSID_RenderPlugin, nullptr, &out), winabi::E_POINTER);
+  EXPECT_EQ(out, nullptr);
+  out = &out;
+  EXPECT_EQ(DllGetClassObject(nullptr, &winabi::IID_IClassFactory, &out), winabi::E_POINTER);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(frame::RenderPluginFactory::LiveCount(), factories);
+
+  out = &out;
+  EXPECT_EQ(TableEntry<QueryInterfaceEntry>(factory, 0)(factory, nullptr, &out),
+            winabi::E_POINTER);
+  EXPECT_EQ(out, nullptr);
+
+  const int objects = frame::Module().objectCount.load();
+  out = &out;
+  EXPECT_EQ(TableEntry<CreateInstanceEntry>(factory, 3)(factory, nullptr, nullptr, &out),
+            winabi::E_POINTER);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(frame::Module().objectCount.load(), objects);
+
+  ASSERT_EQ(factory->CreateInstance(nullptr, winabi::IID_IPrintOemUni2, &out), winabi::S_OK);
+  auto* plugin = static_cast<winabi::IPrintOemUni2*>(out);
+  out = &out;
+  EXPECT_EQ(TableEntry<QueryInterfaceEntry>(plugin, 0)(plugin, nullptr, &out), winabi::E_POINTER);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(plugin->Release(), 0u);
+}
+
 TEST_F(FactoryFixture, UnloadOnlyWithoutObjectsAndLocks) {
   ASSERT_EQ(DllCanUnloadNow(), winabi::S_OK);
   void* out = nullptr;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "frame/module.h"
@@ -93,6 +95,64 @@ TEST(DevModeConvert, LongerClaimedSizeCopiesOnlyOurRecord) {
   EXPECT_EQ(out[7195], 0x55);
 }
 
+// The input record sits in the private area of a devmode buffer, behind
+// other private data of `lead` bytes; what follows the area is not the
+// record's, whatever its size word says.
+TEST(DevModeConvert, NeverReadsPastThePrivateArea) {
+  const struct {
+    const char* what;
+    std::uint32_t lead, driverExtra, sizeWord;
+    bool ourSignature;
+    std::uint32_t copied;  // 0: taken as foreign, fresh header only
+  } cases[] = {
+      {"12-byte record claiming 16", 0, 12, 16, true, 0},
+      {"12-byte record claiming 8000", 0, 12, 8000, true, 0},
+      {"area one short of a header", 0, 19, 7196, true, 0},
+      {"area of just a header", 0, 20, 7196, true, 20},
+      {"100-byte area", 0, 100, 7196, true, 100},
+      {"record 30 bytes into a 100-byte area", 30, 100, 7196, true, 70},
+      {"honest whole record", 0, 7196, 7196, true, 7196},
+      {"honest short record in a larger area", 0, 8000, 100, true, 100},
+      {"size word one short of a header", 0, 7196, 19, true, 0},
+      {"size word of just a header", 0, 7196, 20, true, 20},
+      {"foreign signature", 0, 7196, 7196, false, 0},
+  };
+  for (winabi::DWORD mode : {frame::OEMDM_CONVERT, frame::OEMDM_MERGE}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (mode == frame::OEMDM_MERGE ? " (merge)" : ""));
+      // Public devmode, private area, then bytes that belong to nobody.
+      std::vector<unsigned char> buffer(sizeof(winabi::DEVMODEW) + c.driverExtra + 8000, 0xEE);
+      auto* publicIn = reinterpret_cast<winabi::DEVMODEW*>(buffer.data());
+      *publicIn = winabi::DEVMODEW{};
+      publicIn->dmSize = sizeof(winabi::DEVMODEW);
+      publicIn->dmDriverExtra = static_cast<winabi::WORD>(c.driverExtra);
+      unsigned char* area = buffer.data() + sizeof(winabi::DEVMODEW);
+      std::fill(area, area + c.driverExtra, 0x33);
+      unsigned char* record = area + c.lead;
+      std::memcpy(record, &c.sizeWord, 4);
+      std::memcpy(record + 4, c.ourSignature ? "TFSM" : "XXXX", 4);
+
+      auto out = Filled(7196, 0x22);
+      frame::WriteDevmodeHeader(AsRecord(out));
+      winabi::OEMDMPARAM param{};
+      param.pPublicDMIn = publicIn;
+      param.pOEMDMIn = record;
+      param.pOEMDMOut = out.data();
+      ASSERT_EQ(frame::HandleDevModeRequest(mode, &param, nullptr), winabi::S_OK);
+      EXPECT_EQ(AsRecord(out)->size, 7196u);
+      EXPECT_EQ(AsRecord(out)->signature, frame::kPrivateDevmodeSignature);
+      EXPECT_EQ(AsRecord(out)->version, 1u);
+      EXPECT_EQ(out[16], c.copied == 0 ? 0x22 : 0x33);  // header word 16 comes along
+      for (std::size_t i = 20; i < out.size(); ++i) {
+        if (out[i] != (i < c.copied ? 0x33 : 0x22)) {
+          ADD_FAILURE() << "output byte " << i << " is " << int(out[i]);
+          break;
+        }
+      }
+    }
+  }
+}
+
 TEST(DevModeMerge, PluginKeepsTheMergedMediaType) {
   auto* plugin = static_cast<frame::RenderPlugin*>(testing_support::NewPlugin());
   ASSERT_NE(plugin, nullptr);
@@ -100,6 +160,7 @@ TEST(DevModeMerge, PluginKeepsTheMergedMediaType) {
 
   winabi::DEVMODEW publicIn{};
   publicIn.dmMediaType = 260;
+  publicIn.dmDriverExtra = 7196;
   auto in = Filled(7196, 0x77);
   frame::WriteDevmodeHeader(AsRecord(in));
   auto outRecord = Filled(7196, 0);

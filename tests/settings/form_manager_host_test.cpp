@@ -2,6 +2,9 @@
 // media definition, and the end-of-job synchronisation.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -44,13 +47,13 @@ TEST_F(FormTest, FormRecordKeepsTopAndBottomOnlyForContinuousMedia) {
   media.mmLabelLength = 150.0f;
   media.mmLeftMargin = media.mmRightMargin = media.mmTopMargin = media.mmBottomMargin = 1.0f;
   media.numLabelMediaType = 1;
-  ExpectForm(settings::FormFromMedia(u"A", media), 100000, 150000, 1000, 0, 99000, 150000);
+  ExpectForm(settings::FormFromMedia(u"A", media).value(), 100000, 150000, 1000, 0, 99000, 150000);
   media.numLabelMediaType = 3;
-  ExpectForm(settings::FormFromMedia(u"A", media), 100000, 150000, 1000, 1000, 99000, 149000);
+  ExpectForm(settings::FormFromMedia(u"A", media).value(), 100000, 150000, 1000, 1000, 99000, 149000);
   // Single-precision products, truncated: 50.8 * 1000 is 50799.996 in float.
   media.mmLabelWidth = 50.8f;
   media.mmLeftMargin = 1.4f;
-  const os::FormInfo f = settings::FormFromMedia(u"A", media);
+  const os::FormInfo f = settings::FormFromMedia(u"A", media).value();
   EXPECT_EQ(f.size.cx, static_cast<std::int32_t>(50.8f * 1000.0f));
   EXPECT_EQ(f.imageableArea.left, static_cast<std::int32_t>(1.4f * 1000.0f));
 }
@@ -159,6 +162,57 @@ TEST_F(FormTest, SyncCoversEveryPrinterOfTheDriverFieldByField) {
   winabi::SIZEL size{};
   ASSERT_TRUE(settings::GetFormSize(printer, u"shelf", &index, &margins, &size));
   EXPECT_EQ(size.cx, 102000);
+}
+
+TEST(Thousandths, RefusedWhenTheProductLeaves32Bits) {
+  // Near 2^31 single precision steps by 128 below and 256 above.
+  const struct {
+    float mm;
+    std::optional<std::int32_t> expected;
+  } cases[] = {
+      {2147483.0f, 2147483008},    {2147484.0f, std::nullopt},
+      {-2147483.0f, -2147483008},  {-2147484.0f, std::nullopt},
+      {-214748364.8f, std::nullopt}, {3000000.0f, std::nullopt},
+      {std::nanf(""), std::nullopt}, {INFINITY, std::nullopt},
+      {-0.0f, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mm);
+    EXPECT_EQ(settings::ThousandthsOf(c.mm), c.expected);
+  }
+}
+
+TEST_F(FormTest, DefinitionsBeyond32BitsAreSkippedByTheSync) {
+  MediaValues wide;  // 3 km of label
+  wide.width = 30000000;
+  MediaValues farRight;
+  farRight.right = 0x80000000u;  // -2147483648 tenths
+  MediaValues rollEdge;          // each margin fits, the bottom edge would not
+  rollEdge.type = 3;
+  rollEdge.length = 20000000;
+  rollEdge.bottom = 0u - 20000000u;
+  AddMedia(u"Desk", u"Wide", wide);
+  AddMedia(u"Desk", u"Far right", farRight);
+  AddMedia(u"Desk", u"Roll edge", rollEdge);
+  AddMedia(u"Desk", u"Shelf", MediaValues{});
+  settings::SyncFormsFromRegistry(printer);
+  std::vector<std::u16string> names;
+  for (const FormCall& c : host::TheWorld().formCalls) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Shelf", u"Shelf"}));
+}
+
+TEST_F(FormTest, FormWhoseMarginsOverflowIsNotFound) {
+  host::TheWorld().forms.push_back(
+      os::FormInfo{0, u"Odd", {INT32_MIN, 1000}, {0, 0, INT32_MAX, 1000}});
+  host::TheWorld().forms.push_back(
+      os::FormInfo{0, u"Fine", {INT32_MAX, 1000}, {0, 0, 0, 1000 - INT32_MAX}});
+  int index = 0;
+  settings::FormMargins margins;
+  winabi::SIZEL size{};
+  EXPECT_FALSE(settings::GetFormSize(printer, u"Odd", &index, &margins, &size));
+  ASSERT_TRUE(settings::GetFormSize(printer, u"Fine", &index, &margins, &size));
+  EXPECT_EQ(margins.right, INT32_MAX);
+  EXPECT_EQ(margins.bottom, INT32_MAX);
 }
 
 TEST_F(FormTest, SyncStopsQuietlyWhenPrintersCannotBeListed) {

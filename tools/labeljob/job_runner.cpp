@@ -1,9 +1,13 @@
 #include "job_runner.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "frame/exports.h"
 #include "frame/module.h"
@@ -78,30 +82,35 @@ winabi::DWORD DeviceWriteSpoolBuf(winabi::DEVOBJ*, void* buffer, winabi::DWORD s
 winabi::BOOL DriverStartPage(winabi::SURFOBJ*) { return 1; }
 winabi::BOOL DriverEndDoc(winabi::SURFOBJ*, winabi::ULONG) { return 1; }
 
-std::int32_t Dots(double thousandths, std::uint32_t resolution) {
-  return static_cast<std::int32_t>(thousandths / 1000.0 / 25.4 * resolution);
+std::int64_t Dots(std::int64_t thousandths, std::uint32_t resolution) {
+  return static_cast<std::int64_t>(static_cast<double>(thousandths) / 1000.0 / 25.4 * resolution);
 }
 
-// The page as the driver renders it: the form's printable area in dots
-// (turned for landscape), with the picture at its top left; what lies
-// outside the page is cut off, what the picture does not cover stays white.
-GreyPage RenderPage(const GreyPage& picture, const JobSettings& job) {
+// The page the driver renders for the job: the form's printable area in dots
+// (turned for landscape), at least one dot each way.
+std::pair<std::int64_t, std::int64_t> PageDots(const JobSettings& job) {
   const std::uint32_t dpi = job.record.printerResolution;
-  std::int32_t width = Dots(job.publicDm.dmPaperWidth * 100.0, dpi);
-  std::int32_t height = Dots(job.publicDm.dmPaperLength * 100.0, dpi);
+  std::int64_t width = Dots(job.publicDm.dmPaperWidth * std::int64_t{100}, dpi);
+  std::int64_t height = Dots(job.publicDm.dmPaperLength * std::int64_t{100}, dpi);
   const std::u16string formName = frame::FieldText(job.publicDm.dmFormName, 32);
   if (!formName.empty()) {
     for (const os::FormInfo& f : host::TheWorld().forms) {
       if (!settings::SameFormName(f.name, formName)) continue;
-      width = Dots(f.imageableArea.right - f.imageableArea.left, dpi);
-      height = Dots(f.imageableArea.bottom - f.imageableArea.top, dpi);
+      width = Dots(std::int64_t{f.imageableArea.right} - f.imageableArea.left, dpi);
+      height = Dots(std::int64_t{f.imageableArea.bottom} - f.imageableArea.top, dpi);
       break;
     }
   }
   if (job.publicDm.dmOrientation == 2) std::swap(width, height);
+  return {std::max<std::int64_t>(width, 1), std::max<std::int64_t>(height, 1)};
+}
+
+// The picture at the top left of the page; what lies outside the page is cut
+// off, what the picture does not cover stays white.
+GreyPage RenderPage(const GreyPage& picture, std::uint32_t width, std::uint32_t height) {
   GreyPage page;
-  page.width = static_cast<std::uint32_t>(std::max(width, 1));
-  page.height = static_cast<std::uint32_t>(std::max(height, 1));
+  page.width = width;
+  page.height = height;
   page.pixels.assign(static_cast<std::size_t>(page.width) * page.height, 255);
   const std::uint32_t w = std::min(page.width, picture.width);
   const std::uint32_t h = std::min(page.height, picture.height);
@@ -112,19 +121,56 @@ GreyPage RenderPage(const GreyPage& picture, const JobSettings& job) {
   return page;
 }
 
-os::FormInfo FormOf(const MediaDefinition& def) {
-  auto value = [&](const char* name) {
+// The spooler form an earlier job made from a media definition, as the
+// plug-in makes it; none when a size does not fit 32 bits (the plug-in skips
+// such a definition too).
+std::optional<os::FormInfo> FormOf(const MediaDefinition& def) {
+  auto value = [&](const char* name) -> std::int64_t {
     auto it = def.values.find(name);
     return it == def.values.end() ? 0 : static_cast<std::int32_t>(it->second);
   };
+  const bool continuous = value("numLabelMediaType") == 3;
+  const std::int64_t cx = value("mmLabelWidth") * 100, cy = value("mmLabelLength") * 100;
+  const std::int64_t fields[] = {cx,
+                                 cy,
+                                 value("mmLeftMargin") * 100,
+                                 continuous ? value("mmTopMargin") * 100 : 0,
+                                 cx - value("mmRightMargin") * 100,
+                                 cy - (continuous ? value("mmBottomMargin") * 100 : 0)};
+  for (std::int64_t f : fields) {
+    if (f < INT32_MIN || f > INT32_MAX) return std::nullopt;
+  }
   os::FormInfo form;
   form.name = host::FromUtf8(def.name);
-  form.size = {value("mmLabelWidth") * 100, value("mmLabelLength") * 100};
-  const bool continuous = value("numLabelMediaType") == 3;
-  form.imageableArea = {value("mmLeftMargin") * 100, continuous ? value("mmTopMargin") * 100 : 0,
-                        form.size.cx - value("mmRightMargin") * 100,
-                        form.size.cy - (continuous ? value("mmBottomMargin") * 100 : 0)};
+  form.size = {static_cast<std::int32_t>(fields[0]), static_cast<std::int32_t>(fields[1])};
+  form.imageableArea = {static_cast<std::int32_t>(fields[2]), static_cast<std::int32_t>(fields[3]),
+                        static_cast<std::int32_t>(fields[4]), static_cast<std::int32_t>(fields[5])};
   return form;
+}
+
+// Why a job printed no label, from what the job asked for and what the
+// plug-in showed.
+std::string WhyNoLabel(const JobSettings& job, const JobResult& result) {
+  if (!result.messages.empty()) return "the plug-in showed: " + result.messages.front().text;
+  const std::u16string formName = frame::FieldText(job.publicDm.dmFormName, 32);
+  if (formName.empty()) {
+    const bool anyRoll = std::any_of(job.printer.media.begin(), job.printer.media.end(),
+                                     [](const MediaDefinition& d) {
+                                       auto it = d.values.find("numLabelMediaType");
+                                       return it != d.values.end() && it->second == 3;
+                                     });
+    if (!anyRoll) {
+      return "dmFormName is empty and the printer profile has no continuous medium "
+             "(numLabelMediaType 3) to take the paper width from, so no page size is known";
+    }
+    return "dmFormName is empty and no continuous medium of the printer matches "
+           "the paper width, so no page size is known";
+  }
+  const bool known = std::any_of(
+      host::TheWorld().forms.begin(), host::TheWorld().forms.end(),
+      [&](const os::FormInfo& f) { return settings::SameFormName(f.name, formName); });
+  if (!known) return "dmFormName \"" + host::ToUtf8(formName) + "\" is not a form of the spooler";
+  return "the plug-in completed no page";
 }
 
 }  // namespace
@@ -145,7 +191,7 @@ void PrepareWorld(const JobSettings& job, const RunOptions& options) {
     std::map<std::u16string, std::uint32_t> values;
     for (const auto& [name, value] : def.values) values[host::FromUtf8(name)] = value;
     host::AddMediaDefinition(printer, host::FromUtf8(def.name), values);
-    world.forms.push_back(FormOf(def));
+    if (std::optional<os::FormInfo> form = FormOf(def)) world.forms.push_back(*form);
   }
   const struct {
     const char16_t* name;
@@ -201,9 +247,13 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
   param.pPublicDMOut = &publicDm;
   param.pOEMDMOut = privateDm.data();
   plugin->DevMode(frame::OEMDM_DEFAULT, &param);
-  winabi::DEVMODEW publicIn = job.publicDm;
-  param.pPublicDMIn = &publicIn;
-  param.pOEMDMIn = const_cast<frame::PrivateDevmode*>(&job.record);
+  // The job's devmode as the driver holds it: the private record right behind
+  // the public part, inside its dmDriverExtra bytes.
+  std::vector<std::uint8_t> jobDevmode(sizeof(winabi::DEVMODEW) + sizeof job.record);
+  std::memcpy(jobDevmode.data(), &job.publicDm, sizeof(winabi::DEVMODEW));
+  std::memcpy(jobDevmode.data() + sizeof(winabi::DEVMODEW), &job.record, sizeof job.record);
+  param.pPublicDMIn = reinterpret_cast<winabi::DEVMODEW*>(jobDevmode.data());
+  param.pOEMDMIn = jobDevmode.data() + sizeof(winabi::DEVMODEW);
   plugin->DevMode(frame::OEMDM_MERGE, &param);
 
   winabi::DRVPROCS procs{};
@@ -229,7 +279,9 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
   surface.dhpdev = &devobj;
   const std::uint32_t bandHeight = std::max<std::uint32_t>(options.bandHeight, 1);
   for (const GreyPage& picture : pages) {
-    const GreyPage page = RenderPage(picture, job);
+    const auto [width, height] = PageDots(job);
+    const GreyPage page = RenderPage(picture, static_cast<std::uint32_t>(width),
+                                     static_cast<std::uint32_t>(height));
     if (startPage != nullptr) startPage(&surface);
     const std::uint32_t stride = (page.width + 3) & ~3u;
     std::vector<std::uint8_t> band(static_cast<std::size_t>(stride) * bandHeight, 255);
@@ -275,16 +327,37 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
 
 JobResult RunJob(const JobSettings& job, const std::vector<GreyPage>& pages,
                  const RunOptions& options) {
+  JobResult result;
   RunOptions actual = options;
   std::filesystem::path made;
   if (actual.tempDirectory.empty()) {
-    made = std::filesystem::temp_directory_path() /
-           ("labeljob-" + std::to_string(os::CurrentProcessId()));
-    std::filesystem::create_directories(made);
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (!ec) {
+      made = base / ("labeljob-" + std::to_string(os::CurrentProcessId()));
+      std::filesystem::create_directories(made, ec);
+    }
+    if (ec) {
+      const char* tmpdir = std::getenv("TMPDIR");
+      const std::string where =
+          !made.empty() ? made.string() : tmpdir != nullptr ? tmpdir : "of the system";
+      result.error = "temporary folder " + where + ": cannot be used (" + ec.message() + ")";
+      return result;
+    }
     actual.tempDirectory = made.string();
   }
   PrepareWorld(job, actual);
-  JobResult result = RunDocument(job, pages, actual);
+  // A page side over what a raster block carries is never printed: say so
+  // before spending the capture on it.
+  const auto [width, height] = PageDots(job);
+  if (!pages.empty() && (width > kMaxPageSide || height > kMaxPageSide)) {
+    result.noLabelReason = "the job's form makes pages of " + std::to_string(width) + " x " +
+                           std::to_string(height) + " dots; a raster block carries at most " +
+                           std::to_string(kMaxPageSide) + " dots each way";
+  } else {
+    result = RunDocument(job, pages, actual);
+    if (result.labelsPrinted == 0) result.noLabelReason = WhyNoLabel(job, result);
+  }
   if (!made.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(made, ec);

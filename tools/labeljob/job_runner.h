@@ -31,7 +31,12 @@ struct SpoolerForm {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // imageable area
 };
 
+// Largest page side in dots: raster block headers carry 16-bit sizes.
+inline constexpr std::int64_t kMaxPageSide = 65535;
+
 struct JobResult {
+  std::string error;          // the job could not be set up (temporary folder)
+  std::string noLabelReason;  // set when no label was printed
   std::vector<std::uint8_t> stream;  // every byte written to the spooler
   std::uint32_t pagesCaptured = 0;
   std::uint32_t labelsPrinted = 0;  // sum of the copies of the PRINT commands
@@ -47,7 +52,8 @@ void PrepareWorld(const JobSettings& job, const RunOptions& options);
 JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages,
                       const RunOptions& options);
 
-// PrepareWorld and RunDocument.
+// PrepareWorld and RunDocument in a fresh temporary folder (unless the
+// options name one); a page too large to print is found before it is run.
 JobResult RunJob(const JobSettings& job, const std::vector<GreyPage>& pages,
                  const RunOptions& options);
 

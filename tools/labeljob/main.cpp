@@ -1,11 +1,15 @@
 // labeljob: prints page images to a label command stream the way the
 // universal printer driver and the spooler would drive the plug-in.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <system_error>
 
 #include "job_runner.h"
 #include "job_settings.h"
@@ -27,6 +31,29 @@ bool ReadJson(const std::string& path, nlohmann::json* out, std::string* error) 
   return true;
 }
 
+// A folder that exists (or can be made) and takes a new file; false with
+// the reason in error.
+bool UsableFolder(const std::string& path, std::string* error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::create_directories(path, ec);
+  if (ec || !fs::is_directory(path, ec)) {
+    *error = path + ": not a folder and cannot be made one" +
+             (ec ? " (" + ec.message() + ")" : std::string());
+    return false;
+  }
+  const fs::path probe = fs::path(path) / (".labeljob-probe-" + std::to_string(::getpid()));
+  {
+    std::ofstream out(probe, std::ios::binary);
+    if (!out) {
+      *error = path + ": folder cannot be written";
+      return false;
+    }
+  }
+  fs::remove(probe, ec);
+  return true;
+}
+
 int Fail(const std::string& message) {
   std::cerr << "labeljob: " << message << "\n";
   return 2;
@@ -45,7 +72,9 @@ int main(int argc, char** argv) {
   bool json = false;
   app.add_option("--printer", printerPath, "printer profile (JSON)")->check(CLI::ExistingFile);
   app.add_option("--settings", settingsPath, "job settings (JSON)")->check(CLI::ExistingFile);
-  app.add_option("--set", assignments, "KEY=VALUE, one setting (after the files)");
+  // Each --set takes exactly one KEY=VALUE, so that pages may follow it.
+  app.add_option("--set", assignments, "KEY=VALUE, one setting (after the files)")
+      ->allow_extra_args(false);
   app.add_option("-o,--output", outPath, "label command stream to write (default out.prn)");
   app.add_option("--print-files", printFiles,
                  "folder for saved print files (sets printFileSwitch and printFileFolder)");
@@ -73,8 +102,10 @@ int main(int argc, char** argv) {
     if (!labeljob::ApplySetting(a, &job, &error)) return Fail(error);
   }
   if (!printFiles.empty()) {
-    std::filesystem::create_directories(printFiles);
-    const std::string folder = std::filesystem::absolute(printFiles).lexically_normal().string();
+    if (!UsableFolder(printFiles, &error)) return Fail("--print-files " + error);
+    std::error_code ec;
+    const std::string folder =
+        std::filesystem::absolute(printFiles, ec).lexically_normal().string();
     if (!labeljob::ApplySetting("printFileSwitch=1", &job, &error) ||
         !labeljob::ApplySetting("printFileFolder=" + folder, &job, &error)) {
       return Fail(error);
@@ -89,6 +120,10 @@ int main(int argc, char** argv) {
   labeljob::RunOptions options;
   options.bandHeight = bandHeight;
   const labeljob::JobResult result = labeljob::RunJob(job, pages, options);
+  if (!result.error.empty()) return Fail(result.error);
+  if (!result.noLabelReason.empty()) {
+    std::cerr << "labeljob: no label printed: " << result.noLabelReason << "\n";
+  }
 
   // Written whole or not at all.
   const std::string partial = outPath + ".part";
@@ -113,6 +148,9 @@ int main(int argc, char** argv) {
                               {"pagesCaptured", result.pagesCaptured},
                               {"labelsPrinted", result.labelsPrinted},
                               {"bytesWritten", result.stream.size()},
+                              {"noLabelReason", result.noLabelReason.empty()
+                                                    ? nlohmann::json(nullptr)
+                                                    : nlohmann::json(result.noLabelReason)},
                               {"messages", nlohmann::json::array()},
                               {"forms", nlohmann::json::array()}};
     for (const auto& m : result.messages) {

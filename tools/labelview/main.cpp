@@ -80,24 +80,53 @@ int main(int argc, char** argv) {
 
   std::error_code ec;
   std::filesystem::create_directories(outDir, ec);
+  // Every image is written under a temporary name and renamed once all are
+  // written, so a failing run leaves no label files behind.
   nlohmann::json labels = nlohmann::json::array();
-  int written = 0;
+  std::vector<std::filesystem::path> written;
+  std::vector<std::size_t> emptyLabels;
+  const auto partOf = [](const std::filesystem::path& p) { return p.string() + ".part"; };
+  const auto removeWritten = [&] {
+    for (const auto& p : written) std::filesystem::remove(partOf(p), ec);
+  };
   for (std::size_t i = 0; i < stream.labels.size(); ++i) {
     const labelview::PrintedLabel& label = stream.labels[i];
     nlohmann::json entry{{"sets", label.sets}, {"copies", label.copies}};
     if (label.raster) {
+      const labelview::Raster& raster = stream.rasters[*label.raster];
+      entry["width"] = std::uint64_t{raster.bytesPerRow} * 8;
+      entry["height"] = raster.rows;
+      if (raster.bytesPerRow == 0 || raster.rows == 0) {
+        emptyLabels.push_back(i + 1);  // printed, but nothing to show
+        labels.push_back(entry);
+        continue;
+      }
       char name[32];
       std::snprintf(name, sizeof name, "label_%03zu.png", i + 1);
       const auto path = std::filesystem::path(outDir) / name;
-      if (!WritePng(path, stream.rasters[*label.raster])) {
+      if (!WritePng(partOf(path), raster)) {
+        if (std::filesystem::is_regular_file(partOf(path), ec)) {
+          std::filesystem::remove(partOf(path), ec);
+        }
+        removeWritten();
         std::cerr << "labelview: cannot write " << path.string() << "\n";
         return kExitUsage;
       }
+      written.push_back(path);
       entry["file"] = path.string();
-      ++written;
     }
     labels.push_back(entry);
   }
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    std::filesystem::rename(partOf(written[i]), written[i], ec);
+    if (ec) {
+      std::cerr << "labelview: cannot write " << written[i].string() << "\n";
+      for (std::size_t j = 0; j < i; ++j) std::filesystem::remove(written[j], ec);
+      removeWritten();
+      return kExitUsage;
+    }
+  }
+  const int count = static_cast<int>(written.size());
 
   if (json) {
     nlohmann::json commands = nlohmann::json::array();
@@ -121,7 +150,8 @@ int main(int argc, char** argv) {
     for (const auto& c : stream.commands) {
       std::printf("%08zu  %s\n", c.offset, c.text.c_str());
     }
-    std::printf("%d label image(s) written to %s\n", written, outDir.c_str());
+    for (std::size_t n : emptyLabels) std::printf("label %zu: empty raster (0 dots), no image\n", n);
+    std::printf("%d label image(s) written to %s\n", count, outDir.c_str());
   }
   if (stream.error) {
     std::cerr << "labelview: " << input << ": malformed at byte " << stream.error->offset
