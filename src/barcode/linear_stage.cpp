@@ -98,12 +98,7 @@ int32_t ExamineTrack(ScanContext* ctx, RowTrack* track, SymbolResultList* result
     area.rows[k] = static_cast<int32_t>(rowAt(firstColumn + k));
     area.lastRow = std::max(area.lastRow, area.rows[k]);
   }
-  if (ctx->foundAreaCount < kMaxFoundAreas) {
-    ctx->foundAreas[ctx->foundAreaCount++] = area;
-  } else {
-    std::free(area.rows);
-    return 0;
-  }
+  if (!AddFoundArea(ctx, area)) return Fail(kCategoryMemory, 141);
   const int32_t* lineRows = area.rows;
 
   // 4. The strip, bars upright.

@@ -20,8 +20,6 @@ struct FinderList {
   int32_t count = 0;
 };
 
-constexpr int kMaxFoundAreas = 256;
-
 struct ScanContext {
   BinaryImage image{};
   ScanOptions options{};
@@ -43,8 +41,10 @@ struct ScanContext {
   // PDF417 start/stop candidates handed to the post stage.
   TrackList pdf417Starts;
 
-  FoundArea foundAreas[kMaxFoundAreas]{};
+  // One per linear symbol examined and not yet passed; grows as needed.
+  Buffer<FoundArea> foundAreas;
   int32_t foundAreaCount = 0;
+  int32_t foundAreaCapacity = 0;
 
   ScanContext() = default;
   ScanContext(const ScanContext&) = delete;
@@ -58,6 +58,9 @@ void MergeCandidates(TrackList* tracks, const TrackList& candidates, int step, i
 void PruneTracks(TrackList* tracks, int step);
 void RetireTracks(ScanContext* ctx, TrackList* tracks);
 bool InsideFoundArea(const ScanContext& ctx, const RowTrack& track);
+// Appends an area, the list taking its rows; false when the list cannot grow
+// (the rows are freed then).
+bool AddFoundArea(ScanContext* ctx, const FoundArea& area);
 bool AddCandidate(TrackList* list, int32_t x, int32_t width, int32_t row, int32_t hit,
                   int32_t kind);
 

@@ -208,6 +208,23 @@ void PruneTracks(TrackList* tracks, int step) {
   tracks->count = kept;
 }
 
+bool AddFoundArea(ScanContext* ctx, const FoundArea& area) {
+  if (ctx->foundAreaCount == ctx->foundAreaCapacity) {
+    const int64_t capacity = ctx->foundAreaCapacity == 0 ? 64 : 2 * int64_t{ctx->foundAreaCapacity};
+    Buffer<FoundArea> grown;
+    if (capacity <= INT32_MAX) grown = AllocUninitializedArray<FoundArea>(static_cast<size_t>(capacity));
+    if (!grown) {
+      std::free(area.rows);
+      return false;
+    }
+    std::copy(ctx->foundAreas.get(), ctx->foundAreas.get() + ctx->foundAreaCount, grown.get());
+    ctx->foundAreas = std::move(grown);
+    ctx->foundAreaCapacity = static_cast<int32_t>(capacity);
+  }
+  ctx->foundAreas[ctx->foundAreaCount++] = area;
+  return true;
+}
+
 bool InsideFoundArea(const ScanContext& ctx, const RowTrack& track) {
   const int32_t centre = track.x + track.width / 2;
   for (int32_t i = 0; i < ctx.foundAreaCount; ++i) {

@@ -2,11 +2,13 @@
 // published element widths.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "barcode/linear_readers.h"
+#include "barcode/scan.h"
 
 namespace {
 
@@ -138,6 +140,48 @@ TEST(UpcE, ParitiesOfNoTableEntryLeaveTheCheckDigitToDecide) {
     if (c.found) {
       EXPECT_EQ(std::string(out.name), "UPC_E");
     }
+  }
+}
+
+// Paints runs (dark first) as bars of rows 5 to 25 from column x on; returns
+// the column after them.
+uint32_t Paint(const std::vector<uint32_t>& runs, uint32_t x, std::vector<uint8_t>* image,
+               uint32_t width) {
+  for (size_t k = 0; k < runs.size(); ++k) {
+    for (uint32_t c = 0; c < runs[k]; ++c, ++x) {
+      for (uint32_t y = 5; y <= 25 && k % 2 == 0; ++y) (*image)[y * width + x] = 1;
+    }
+  }
+  return x;
+}
+
+TEST(ScanSymbols, SymbolFramedAfterTheFirst256InARowIsRead) {
+  // Bar groups that no reader takes, then a Code 93 symbol. Every bar
+  // is 21 rows high, so all of them are framed in row 25 and never again.
+  std::vector<uint32_t> group;
+  for (int bar = 0; bar < 12; ++bar) group.insert(group.end(), {bar % 2 ? 4u : 2u, 2u});
+  group.pop_back();
+  Row symbol;
+  Code93Symbol("TEST", &symbol);
+  symbol.runs.erase(symbol.runs.begin(), symbol.runs.begin() + 2);  // from the start's first bar
+
+  for (int groups : {255, 256}) {  // the symbol is the 256th and the 257th framed
+    const uint32_t width = 40 + groups * (58 + 40) + 200, height = 40;
+    std::vector<uint8_t> pixels(size_t{width} * height, 0);
+    uint32_t x = 40;
+    for (int g = 0; g < groups; ++g) x = Paint(group, x, &pixels, width) + 40;
+    Paint(symbol.runs, x, &pixels, width);
+
+    barcode::BinaryImage image{width, width, height, 1, 8, pixels.data()};
+    barcode::ScanOptions options{};
+    options.linear = 1;
+    options.types[barcode::kCode93] = 1;
+    std::vector<barcode::SymbolResult> items(barcode::kMaxResults);
+    barcode::SymbolResultList results{0, items.data()};
+    ASSERT_EQ(barcode::ScanSymbols(&image, 1, &results, &options), 0) << groups;
+    ASSERT_EQ(results.count, 1) << groups;
+    EXPECT_STREQ(items[0].text, "TEST") << groups;
+    EXPECT_GT(items[0].centreX, static_cast<int32_t>(x)) << groups;
   }
 }
 

@@ -190,6 +190,11 @@ TEST(FileContract, CopyWithAndWithoutReplacing) {
   EXPECT_EQ(Contents(to), "older");
   EXPECT_TRUE(os::CopyFile(from, to, false));  // replacing
   EXPECT_EQ(Contents(to), Contents(from));
+  const std::u16string folder = Path(u"a folder");
+  ASSERT_TRUE(os::CreateDirectory(folder));
+  EXPECT_FALSE(os::CopyFile(from, folder, false));  // a folder is not replaced
+  EXPECT_TRUE(os::PathIsDirectory(folder));
+  EXPECT_FALSE(os::CopyFile(folder, Path(u"folder copy"), false));
   EXPECT_TRUE(os::DeleteFile(from));
   EXPECT_EQ(Contents(from), "<missing>");
   EXPECT_EQ(Contents(to), std::string("SIZE\r\n\0\xFF", 8));

@@ -82,10 +82,18 @@ void File::Close() {
 }
 
 bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
+  // The old file is removed first: MinGW's overwrite_existing takes any two
+  // files for the same one (no inode numbers) and copies nothing.
   std::error_code ec;
-  const auto options = failIfExists ? std::filesystem::copy_options::none
-                                    : std::filesystem::copy_options::overwrite_existing;
-  return std::filesystem::copy_file(Native(from), Native(to), options, ec) && !ec;
+  const std::filesystem::path source(Native(from)), target(Native(to));
+  if (!std::filesystem::is_regular_file(source, ec)) return false;
+  if (std::filesystem::exists(target, ec)) {
+    if (failIfExists || std::filesystem::is_directory(target, ec) ||
+        !std::filesystem::remove(target, ec)) {
+      return false;
+    }
+  }
+  return std::filesystem::copy_file(source, target, ec) && !ec;
 }
 
 bool DeleteFile(const std::u16string& path) {
