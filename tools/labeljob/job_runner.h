@@ -34,6 +34,14 @@ struct SpoolerForm {
 // Largest page side in dots: raster block headers carry 16-bit sizes.
 inline constexpr std::int64_t kMaxPageSide = 65535;
 
+// How crop print ended one page: the crop result and the job's crop page
+// count after it (read from the live private devmode once the page is out).
+struct CropPageOutcome {
+  std::uint32_t page = 0;  // 1-based
+  std::uint32_t result = 0;
+  std::uint32_t cropPageCount = 0;
+};
+
 struct JobResult {
   std::string error;          // the job could not be set up (temporary folder)
   std::string noLabelReason;  // set when no label was printed
@@ -41,7 +49,8 @@ struct JobResult {
   std::uint32_t pagesCaptured = 0;
   std::uint32_t labelsPrinted = 0;  // sum of the copies of the PRINT commands
   std::vector<ShownMessage> messages;
-  std::vector<SpoolerForm> forms;  // user forms of the spooler after the job
+  std::vector<SpoolerForm> forms;          // user forms of the spooler after the job
+  std::vector<CropPageOutcome> cropPages;  // crop print jobs only, one per page out
 };
 
 // Sets up the host world for the printer of the job (printer, media

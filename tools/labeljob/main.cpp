@@ -156,6 +156,13 @@ int main(int argc, char** argv) {
     for (const auto& m : result.messages) {
       summary["messages"].push_back({{"title", m.title}, {"text", m.text}});
     }
+    if (!result.cropPages.empty()) {
+      summary["cropPages"] = nlohmann::json::array();
+      for (const auto& c : result.cropPages) {
+        summary["cropPages"].push_back(
+            {{"page", c.page}, {"cropResult", c.result}, {"cropPageCount", c.cropPageCount}});
+      }
+    }
     for (const auto& f : result.forms) {
       summary["forms"].push_back({{"name", f.name},
                                   {"width", f.width},
@@ -166,6 +173,10 @@ int main(int argc, char** argv) {
   } else {
     std::cout << outPath << ": " << result.pagesCaptured << " page(s), " << result.labelsPrinted
               << " label(s), " << result.stream.size() << " bytes\n";
+    for (const auto& c : result.cropPages) {
+      std::cout << "crop page " << c.page << ": result " << c.result << ", pages with barcodes "
+                << c.cropPageCount << "\n";
+    }
     for (const auto& m : result.messages)
       std::cout << "message: " << m.title << ": " << m.text << "\n";
   }
