@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/host/faults.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
 
@@ -382,6 +383,7 @@ bool RegistryKey::EnumSubkey(std::uint32_t index, std::u16string* name) const {
 bool RegistryKey::QueryDword(const char16_t* valueName, std::uint32_t* value) const {
   const host::RegistryValue* v = FindValue(handle_, valueName);
   if (v == nullptr || v->data.size() != 4 || value == nullptr) return false;
+  if (host::RegistryValueFails(valueName)) return false;
   std::memcpy(value, v->data.data(), 4);
   return true;
 }
@@ -484,12 +486,12 @@ int LoadStringW(ModuleHandle module, std::uint32_t id, char16_t* buffer, int cap
 }
 
 void* ProcessHeapAlloc(std::size_t bytes) {
-  if (host::TheWorld().heapFails) return nullptr;
+  if (host::TheWorld().heapFails || host::AllocationFails()) return nullptr;
   return std::calloc(1, bytes == 0 ? 1 : bytes);
 }
 
 void* ProcessHeapReAlloc(void* block, std::size_t bytes) {
-  if (host::TheWorld().heapFails) return nullptr;
+  if (host::TheWorld().heapFails || host::AllocationFails()) return nullptr;
   // Only ever used to shrink: the kept bytes stay, nothing new needs zeroing.
   return std::realloc(block, bytes == 0 ? 1 : bytes);
 }
@@ -500,7 +502,7 @@ void ProcessHeapFree(void* block) { std::free(block); }
 
 void* LocalAllocZero(std::size_t bytes) {
   int& budget = host::TheWorld().localAllocFailAfter;
-  if (budget == 0) return nullptr;
+  if (budget == 0 || host::AllocationFails()) return nullptr;
   if (budget > 0) --budget;
   return std::calloc(1, bytes == 0 ? 1 : bytes);
 }
@@ -529,6 +531,7 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
   std::string dir = Native(directory);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   const std::string stem = Native(prefix.substr(0, 3));
+  if (host::OpenFails()) return std::nullopt;
   static unsigned counter = static_cast<unsigned>(std::time(nullptr));
   for (int attempt = 0; attempt < 65535; ++attempt) {
     counter = (counter + 1) & 0xFFFF;
@@ -547,6 +550,7 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
 }
 
 std::optional<File> File::Open(const std::u16string& path, Mode mode) {
+  if (host::OpenFails()) return std::nullopt;
   const char* how = mode == Mode::kRead ? "rb" : mode == Mode::kAppend ? "ab" : "wb";
   FILE* f = std::fopen(Native(path).c_str(), how);
   if (f == nullptr) return std::nullopt;
@@ -562,7 +566,7 @@ File::~File() { Close(); }
 
 std::size_t File::Write(const void* data, std::size_t size) {
   if (handle_ == nullptr) return 0;
-  return std::fwrite(data, 1, size, static_cast<FILE*>(handle_));
+  return std::fwrite(data, 1, host::WritableBytes(size), static_cast<FILE*>(handle_));
 }
 
 std::size_t File::Read(void* data, std::size_t size) {
@@ -586,6 +590,9 @@ void File::Close() {
 
 bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
   std::error_code ec;
+  // A full disk refuses the copy before any of it is written.
+  const auto size = std::filesystem::file_size(Native(from), ec);
+  if (!ec && host::WritableBytes(static_cast<std::size_t>(size)) < size) return false;
   const auto options = failIfExists ? std::filesystem::copy_options::none
                                     : std::filesystem::copy_options::overwrite_existing;
   return std::filesystem::copy_file(Native(from), Native(to), options, ec) && !ec;
