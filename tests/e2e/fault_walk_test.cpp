@@ -32,7 +32,7 @@ struct FaultWalk : ::testing::Test {
   fs::path root, temp, prints;
   labeljob::JobSettings job = labeljob::DefaultJobSettings();
   std::vector<labeljob::GreyPage> pages;
-  std::int64_t bytesWritten = 0;  // by the last job run
+  host::Faults last;  // what the last job run did
 
   void SetUp() override {
     root = fs::temp_directory_path() / ("fault_walk-" + std::to_string(os::CurrentProcessId()));
@@ -81,7 +81,7 @@ struct FaultWalk : ::testing::Test {
     plan(host::TheFaults());
     labeljob::JobResult result = labeljob::RunJob(job, pages, options);
     const bool fired = host::TheFaults().fired;
-    bytesWritten = host::TheFaults().bytesWritten;
+    last = host::TheFaults();
     host::ResetFaults();
 
     EXPECT_TRUE(fs::is_empty(temp)) << "left in the temporary folder: "
@@ -100,14 +100,17 @@ struct FaultWalk : ::testing::Test {
   }
 
   // Plans the n-th event of one kind to fail for n = 0, 1, ... until a job
-  // runs through without reaching it.
-  void Walk(const char* kind, const std::function<void(host::Faults&, std::int64_t)>& plan) {
+  // runs through without reaching it; `also` adds failures that stay.
+  void Walk(const char* kind, std::int64_t host::Faults::*planned,
+            std::int64_t host::Faults::*seen,
+            const std::function<void(host::Faults&)>& also = [](host::Faults&) {}) {
     std::int64_t n = 0;
     for (; n < 5000; ++n) {
       const std::string what = kind + std::string(" ") + std::to_string(n);
-      if (!RunAndCheck([&](host::Faults& f) { plan(f, n); }, what)) break;
-      if (HasFailure()) return;
+      RunAndCheck([&](host::Faults& f) { also(f); f.*planned = n; }, what);
+      if (last.*seen <= n || HasFailure()) break;
     }
+    RecordProperty(kind, static_cast<int>(n));
     EXPECT_GT(n, 0) << kind << ": the job never reached the planned failure";
     EXPECT_LT(n, 5000) << kind;
   }
@@ -121,21 +124,28 @@ TEST_F(FaultWalk, CleanJobPrintsBothPagesAndSavesThePrintFile) {
 }
 
 TEST_F(FaultWalk, EveryAllocation) {
-  Walk("allocation", [](host::Faults& f, std::int64_t n) { f.failAllocation = n; });
+  Walk("allocation", &host::Faults::failAllocation, &host::Faults::allocations);
 }
 
 TEST_F(FaultWalk, EveryFileOpened) {
-  Walk("open", [](host::Faults& f, std::int64_t n) { f.failOpen = n; });
+  Walk("open", &host::Faults::failOpen, &host::Faults::opens);
 }
 
 TEST_F(FaultWalk, EveryWriteCutShort) {
-  Walk("short write", [](host::Faults& f, std::int64_t n) { f.shortWrite = n; });
+  Walk("short write", &host::Faults::shortWrite, &host::Faults::writes);
+}
+
+TEST_F(FaultWalk, EveryAllocationWhileTellingTheUser) {
+  // The media cannot be read: the message's resource string and text are
+  // allocated too.
+  Walk("allocation with a message", &host::Faults::failAllocation, &host::Faults::allocations,
+       [](host::Faults& f) { f.unreadableValues = {u"mmLabelWidth"}; });
 }
 
 TEST_F(FaultWalk, DiskFillingUp) {
   // The clean job's bytes, then the disk filling at points spread over them.
   RunAndCheck([](host::Faults&) {}, "measure");
-  const std::int64_t total = bytesWritten;
+  const std::int64_t total = last.bytesWritten;
   ASSERT_GT(total, 1000);
   for (std::int64_t space : {std::int64_t{0}, std::int64_t{1}, std::int64_t{13}, std::int64_t{54},
                              total / 7, total / 3, total / 2, total - 2, total - 1}) {
