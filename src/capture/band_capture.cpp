@@ -3,6 +3,8 @@
 // a band adds no lines.
 #include "capture/band_capture.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "capture/page_out.h"
@@ -152,7 +154,9 @@ winabi::HRESULT CaptureBand(winabi::DEVOBJ* pdevobj, winabi::BYTE* pSrcBitmap,
     }
   }
 
-  page.biHeight += band.biHeight;
+  // A page of more than 2^31 - 1 lines stays at that many rather than wrap.
+  page.biHeight = static_cast<winabi::LONG>(std::clamp<std::int64_t>(
+      std::int64_t{page.biHeight} + band.biHeight, INT32_MIN, INT32_MAX));
   page.biSizeImage += band.biSizeImage;
 
   // Grow: the kept bytes are the page so far, unless this band starts a page.

@@ -76,6 +76,7 @@ void PageOut(winabi::DEVOBJ* pdevobj, bool endOfJob) {
   }
   if (endOfJob) {
     WriteImage_PageOut_Spooler_FromTmp(pdevobj, true);
+    output::FinishPrintFile(pdevobj, *RecordOf(pdevobj));
     return;
   }
   WriteImage_PageOut_Spooler_FromTmp(pdevobj, earlierJob);
@@ -88,31 +89,46 @@ void SavePageToSpool(winabi::DEVOBJ* pdevobj) {
   if (record == nullptr || pdevobj->pdevOEM == nullptr || pdevobj->pPublicDM == nullptr) return;
   auto* state = static_cast<PdevState*>(pdevobj->pdevOEM);
   ApplyPublicMediaType(pdevobj->pPublicDM->dmMediaType, record);
+  // An earlier page that could not be read back is replaced with its image.
+  DiscardSavedPage(pdevobj);
 
-  // The page image: both headers, then the page's rows.
+  // The page image: both headers, then the page's rows. Write failures are
+  // not reported, but a page that is not saved whole is not saved at all:
+  // its files would only be printed cut short or be left behind.
   const std::u16string temp = os::GetTempPath();
+  bool imageWhole = false;
   if (std::optional<std::u16string> imagePath = os::GetTempFileName(temp, kTempPrefix)) {
     SetPath(record->pageImagePath, *imagePath);
     if (std::optional<os::File> file = os::File::Open(*imagePath, os::File::Mode::kCreateAlways)) {
       const winabi::BITMAPINFOHEADER& info = state->infoHeader;
-      file->Write(&state->fileHeader, sizeof state->fileHeader);
-      file->Write(&info, sizeof info);
+      imageWhole = file->Write(&state->fileHeader, sizeof state->fileHeader) ==
+                       sizeof state->fileHeader &&
+                   file->Write(&info, sizeof info) == sizeof info;
       const std::uint32_t rows = std::min(info.biSizeImage, state->pageBufferSize);
-      if (state->pageBuffer != nullptr && rows != 0) {
+      if (imageWhole && state->pageBuffer != nullptr && rows != 0) {
         const std::uint8_t* from = state->pageStartPending != 0
                                        ? state->pageBuffer
                                        : state->pageBuffer + (state->pageBufferSize - rows);
-        file->Write(from, rows);
+        imageWhole = file->Write(from, rows) == rows;
       }
     }
+    if (!imageWhole) os::DeleteFile(*imagePath);  // the name was taken by creating it
   }
 
+  const std::u16string spoolPath = PageSpoolRecordPath(state->spoolId);
+  if (!imageWhole) {
+    os::DeleteFile(spoolPath);  // no record names a page that is not there
+    return;
+  }
   std::uint8_t packed[kPageSpoolRecordSize];
   PackPageSpoolRecord(*record, *pdevobj->pPublicDM, packed);
-  if (std::optional<os::File> file =
-          os::File::Open(PageSpoolRecordPath(state->spoolId), os::File::Mode::kCreateAlways)) {
-    file->Write(packed, sizeof packed);
+  if (std::optional<os::File> file = os::File::Open(spoolPath, os::File::Mode::kCreateAlways)) {
+    const bool recordWhole = file->Write(packed, sizeof packed) == sizeof packed;
+    file->Close();
+    if (recordWhole) return;
   }
+  os::DeleteFile(spoolPath);
+  os::DeleteFile(frame::FieldText(record->pageImagePath, frame::kPathChars));
 }
 
 void WriteImage_PageOut_Spooler_FromTmp(winabi::DEVOBJ* pdevobj, bool lastPage) {
@@ -194,10 +210,14 @@ void SaveHeldLabel(const HeldLabel& label, winabi::DEVOBJ* pdevobj) {
   if (!path) return;
   SetPath(record->heldLabelPath, *path);
   std::optional<os::File> file = os::File::Open(*path, os::File::Mode::kCreateAlways);
-  if (!file) return;
-  file->Write(&label.width, sizeof label.width);
-  file->Write(&label.height, sizeof label.height);
-  file->Write(label.pixels.data(), label.pixels.size());
+  const bool whole = file && file->Write(&label.width, sizeof label.width) == sizeof label.width &&
+                     file->Write(&label.height, sizeof label.height) == sizeof label.height &&
+                     file->Write(label.pixels.data(), label.pixels.size()) == label.pixels.size();
+  if (file) file->Close();
+  if (whole) return;
+  // A label not held whole is not held: nothing of it is printed or left.
+  os::DeleteFile(*path);
+  std::memset(record->heldLabelPath, 0, sizeof record->heldLabelPath);
 }
 
 void WriteHeldLabel(void* workingCopy, void* outputContext, winabi::DEVOBJ* pdevobj,

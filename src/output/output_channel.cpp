@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "output/page_counters.h"
+
 namespace output {
 
 namespace {
@@ -25,8 +27,14 @@ std::uint32_t SpoolWrite(winabi::DEVOBJ* devobj, const void* bytes, std::size_t 
   return result;
 }
 
+// Write failures are not reported; a copy cut short is closed and marked, so
+// that no print file is made from it.
 void CopyWrite(CopyFile copy, const void* bytes, std::size_t length) {
-  if (copy != nullptr && copy->isOpen() && length > 0) copy->Write(bytes, length);
+  if (copy == nullptr || !copy->isOpen() || length == 0) return;
+  if (copy->Write(bytes, length) != length) {
+    copy->Close();
+    ThePageCounters().streamCopyBroken = true;
+  }
 }
 
 constexpr std::size_t kLineEndLength = sizeof kLineEnd - 1;

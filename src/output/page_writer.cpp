@@ -69,10 +69,16 @@ std::u16string StreamCopyPath(const std::u16string& folder, const std::u16string
 std::optional<os::File> OpenStreamCopy(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record,
                                        bool firstPage) {
   if (record.printFileSwitch == 0) return std::nullopt;
+  if (firstPage) ThePageCounters().streamCopyBroken = false;
+  if (ThePageCounters().streamCopyBroken) return std::nullopt;
   const std::u16string folder = frame::FieldText(record.printFileFolder, frame::kPathChars);
   if (!diag::IsExistingDirectory(folder) || !diag::EnsureDirectory(folder)) return std::nullopt;
-  return os::File::Open(StreamCopyPath(folder, PrinterName(pdevobj)),
-                        firstPage ? os::File::Mode::kCreateAlways : os::File::Mode::kAppend);
+  std::optional<os::File> copy =
+      os::File::Open(StreamCopyPath(folder, PrinterName(pdevobj)),
+                     firstPage ? os::File::Mode::kCreateAlways : os::File::Mode::kAppend);
+  // A page missing from the copy leaves a gap just as a short write does.
+  (copy ? ThePageCounters().streamCopyPending : ThePageCounters().streamCopyBroken) = true;
+  return copy;
 }
 
 std::u16string TimeStampedName(const std::u16string& folder, const std::u16string& document,
@@ -124,6 +130,11 @@ void SavePrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record,
   diag::GetJobDocumentName(pdevobj->hPrinter, documentBuffer);
   const std::u16string document(documentBuffer);
   const std::u16string copy = StreamCopyPath(folder, PrinterName(pdevobj));
+  ThePageCounters().streamCopyPending = false;
+  if (ThePageCounters().streamCopyBroken) {
+    os::DeleteFile(copy);
+    return;
+  }
   if (record.fixedPrintFileNameSwitch != 0) {
     os::CopyFile(copy, folder + os::kWidePathSeparator + document + u".prn", false);
   } else {
@@ -134,6 +145,10 @@ void SavePrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record,
     }
   }
   os::DeleteFile(copy);
+}
+
+void FinishPrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record) {
+  if (pdevobj != nullptr && ThePageCounters().streamCopyPending) SavePrintFile(pdevobj, record, 1);
 }
 
 void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic,

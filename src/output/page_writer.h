@@ -14,6 +14,11 @@ namespace output {
 
 // The ordinary page writer. The page image is the one the PdevState holds;
 // savedPublic and savedRecord are the devmodes saved with the page.
+// End of document: a job stream copy that its last page never turned into a
+// print file (that page could not be saved or read back) becomes one now, so
+// the print file holds what the printer got.
+void FinishPrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record);
+
 void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic,
                                 frame::PrivateDevmode* savedRecord, bool endOfJob);
 

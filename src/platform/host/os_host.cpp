@@ -11,6 +11,7 @@
 #include <new>
 #include <system_error>
 
+#include "platform/host/faults.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
 
@@ -443,6 +444,7 @@ bool RegistryKey::EnumSubkey(std::uint32_t index, std::u16string* name) const {
 bool RegistryKey::QueryDword(const char16_t* valueName, std::uint32_t* value) const {
   const host::RegistryValue* v = FindValue(handle_, valueName);
   if (v == nullptr || v->data.size() != 4 || value == nullptr) return false;
+  if (host::RegistryValueFails(valueName)) return false;
   std::memcpy(value, v->data.data(), 4);
   return true;
 }
@@ -545,12 +547,12 @@ int LoadStringW(ModuleHandle module, std::uint32_t id, char16_t* buffer, int cap
 }
 
 void* ProcessHeapAlloc(std::size_t bytes) {
-  if (host::TheWorld().heapFails) return nullptr;
+  if (host::TheWorld().heapFails || host::AllocationFails()) return nullptr;
   return std::calloc(1, bytes == 0 ? 1 : bytes);
 }
 
 void* ProcessHeapReAlloc(void* block, std::size_t bytes) {
-  if (host::TheWorld().heapFails) return nullptr;
+  if (host::TheWorld().heapFails || host::AllocationFails()) return nullptr;
   // Only ever used to shrink: the kept bytes stay, nothing new needs zeroing.
   return std::realloc(block, bytes == 0 ? 1 : bytes);
 }
@@ -561,7 +563,7 @@ void ProcessHeapFree(void* block) { std::free(block); }
 
 void* LocalAllocZero(std::size_t bytes) {
   int& budget = host::TheWorld().localAllocFailAfter;
-  if (budget == 0) return nullptr;
+  if (budget == 0 || host::AllocationFails()) return nullptr;
   if (budget > 0) --budget;
   return std::calloc(1, bytes == 0 ? 1 : bytes);
 }

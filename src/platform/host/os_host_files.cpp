@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/host/faults.h"
 #include "platform/host/world.h"
 #include "platform/os.h"
 
@@ -33,6 +34,7 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
   std::string dir = Native(directory);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   const std::string stem = Native(prefix.substr(0, 3));
+  if (host::OpenFails()) return std::nullopt;
   static unsigned counter = static_cast<unsigned>(std::time(nullptr));
   for (int attempt = 0; attempt < 65535; ++attempt) {
     counter = (counter + 1) & 0xFFFF;
@@ -51,6 +53,7 @@ std::optional<std::u16string> GetTempFileName(const std::u16string& directory,
 }
 
 std::optional<File> File::Open(const std::u16string& path, Mode mode) {
+  if (host::OpenFails()) return std::nullopt;
   const char* how = mode == Mode::kRead ? "rb" : mode == Mode::kAppend ? "ab" : "wb";
   FILE* f = std::fopen(Native(path).c_str(), how);
   if (f == nullptr) return std::nullopt;
@@ -59,7 +62,7 @@ std::optional<File> File::Open(const std::u16string& path, Mode mode) {
 
 std::size_t File::Write(const void* data, std::size_t size) {
   if (handle_ == nullptr) return 0;
-  return std::fwrite(data, 1, size, static_cast<FILE*>(handle_));
+  return std::fwrite(data, 1, host::WritableBytes(size), static_cast<FILE*>(handle_));
 }
 
 std::size_t File::Read(void* data, std::size_t size) {
@@ -87,6 +90,9 @@ bool CopyFile(const std::u16string& from, const std::u16string& to, bool failIfE
   std::error_code ec;
   const std::filesystem::path source(Native(from)), target(Native(to));
   if (!std::filesystem::is_regular_file(source, ec)) return false;
+  // A full disk refuses the copy before any of it is written.
+  const auto size = std::filesystem::file_size(source, ec);
+  if (!ec && host::WritableBytes(static_cast<std::size_t>(size)) < size) return false;
   if (std::filesystem::exists(target, ec)) {
     if (failIfExists || std::filesystem::is_directory(target, ec) ||
         !std::filesystem::remove(target, ec)) {

@@ -1,0 +1,247 @@
+// Hostile whole jobs through the exported entry points: bands of absurd
+// sizes, pages taller than 32 bits can count, devmodes of every size, page
+// spool records cut at every length, document names a file system refuses,
+// print-file folders that are not folders. Nothing may crash or write
+// outside the temporary and print-file folders.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "capture/job_state.h"
+#include "capture/page_out.h"
+#include "capture/page_spool.h"
+#include "job_runner.h"
+#include "job_settings.h"
+#include "output/page_counters.h"
+#include "stream_reader.h"
+#include "support/host_job.h"
+#include "support/tag_job.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::HostJob;
+using testing_support::StartTagJob;
+
+std::vector<std::uint8_t> Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct HostileJob : ::testing::Test {
+  void SetUp() override {
+    host::ResetWorld();
+    capture::ResetJobState();
+    output::ResetPageCounters();
+  }
+  void TearDown() override { host::ResetWorld(); }
+
+  // One band whose header says anything; its bytes are biSizeImage long.
+  static winabi::HRESULT RawBand(HostJob& job, std::int32_t width, std::int32_t height,
+                                 std::uint32_t bytes, std::uint16_t bits = 8) {
+    std::vector<std::uint8_t> pixels(bytes, 0x40);
+    winabi::BITMAPINFOHEADER info{};
+    info.biSize = 40;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = bits;
+    info.biSizeImage = bytes;
+    winabi::IPPARAMS params{};
+    params.dwSize = sizeof params;
+    winabi::BYTE* taken = nullptr;
+    return job.plugin->ImageProcessing(&job.devobj, pixels.data(), &info, nullptr, 5, &params,
+                                       &taken);
+  }
+};
+
+TEST_F(HostileJob, BandsOfAbsurdSizesEndInAWholeStream) {
+  const struct {
+    std::int32_t width, height;
+    std::uint32_t bytes;
+    std::uint16_t bits;
+  } bands[] = {
+      {0, 0, 0, 8},           {-1, -1, 4, 8},          {INT32_MAX, 1, 16, 8},
+      {1, INT32_MAX, 16, 8},  {INT32_MIN, INT32_MIN, 16, 8}, {320, -64, 320 * 64, 8},
+      {320, 64, 0, 8},        {1 << 20, 1 << 20, 1024, 8},   {320, 80, 320 * 80, 0},
+      {320, 80, 320 * 80, 64}, {321, 80, 7, 24},
+  };
+  for (const auto& b : bands) {
+    SCOPED_TRACE(::testing::Message() << b.width << " x " << b.height << ", " << b.bytes
+                                      << " bytes, " << b.bits << " bits");
+    SetUp();
+    HostJob job;
+    StartTagJob(job);
+    RawBand(job, b.width, b.height, b.bytes, b.bits);
+    job.StartPage();
+    RawBand(job, 320, 80, 320 * 80);  // an ordinary page after it
+    job.EndDoc();
+    const labelview::Stream read = labelview::ReadStream(job.stream.data(), job.stream.size());
+    EXPECT_FALSE(read.error) << "stream breaks at " << read.error->offset;
+  }
+}
+
+TEST_F(HostileJob, PageHeightBeyond32BitsDoesNotWrap) {
+  HostJob job;
+  StartTagJob(job);
+  // Bottom-up counts (negative heights) add up past -2^31; wrapped round they
+  // would read as a page far taller than the form and end it.
+  ASSERT_EQ(RawBand(job, 8, INT32_MIN + 10, 8), winabi::S_OK);
+  ASSERT_EQ(RawBand(job, 8, -20, 8), winabi::S_OK);
+  EXPECT_EQ(job.state()->infoHeader.biHeight, INT32_MIN);
+  job.EndDoc();
+  EXPECT_TRUE(job.stream.empty());
+}
+
+TEST_F(HostileJob, DevmodesOfEverySizeAndEitherSignature) {
+  HostJob job;
+  std::vector<std::uint8_t> out(frame::kPrivateDevmodeSize);
+  for (const char* signature : {"TFSM", "XXXX"}) {
+    for (winabi::DWORD mode : {frame::OEMDM_CONVERT, frame::OEMDM_MERGE}) {
+      for (std::uint32_t size = 0; size <= 8000; ++size) {
+        // The record fills the devmode's private area exactly and claims to be
+        // a whole record whatever its size.
+        std::vector<std::uint8_t> devmode(sizeof(winabi::DEVMODEW) + size, 0x33);
+        winabi::DEVMODEW pub{};
+        pub.dmSize = sizeof pub;
+        pub.dmDriverExtra = static_cast<winabi::WORD>(size);
+        std::memcpy(devmode.data(), &pub, sizeof pub);
+        std::uint8_t* record = devmode.data() + sizeof pub;
+        const std::uint32_t claim = frame::kPrivateDevmodeSize;
+        if (size >= 4) std::memcpy(record, &claim, 4);
+        if (size >= 8) std::memcpy(record + 4, signature, 4);
+        std::fill(out.begin(), out.end(), 0x22);
+        frame::WriteDevmodeHeader(reinterpret_cast<frame::PrivateDevmode*>(out.data()));
+        winabi::OEMDMPARAM param{};
+        param.pPublicDMIn = reinterpret_cast<winabi::DEVMODEW*>(devmode.data());
+        param.pOEMDMIn = record;
+        param.pOEMDMOut = out.data();
+        ASSERT_EQ(job.plugin->DevMode(mode, &param), winabi::S_OK) << size;
+        const bool ours = signature[0] == 'T' && size >= frame::kDevmodeHeaderSize;
+        const std::size_t copied = ours ? std::min<std::size_t>(size, out.size()) : 0;
+        const auto* result = reinterpret_cast<const frame::PrivateDevmode*>(out.data());
+        ASSERT_EQ(result->size, frame::kPrivateDevmodeSize) << size;
+        ASSERT_EQ(result->version, 1u) << size;
+        const auto from = out.begin() + frame::kDevmodeHeaderSize;
+        const auto split = out.begin() + std::max<std::size_t>(copied, frame::kDevmodeHeaderSize);
+        ASSERT_TRUE(std::all_of(from, split, [](std::uint8_t b) { return b == 0x33; })) << size;
+        ASSERT_TRUE(std::all_of(split, out.end(), [](std::uint8_t b) { return b == 0x22; }))
+            << size;
+      }
+    }
+  }
+}
+
+TEST_F(HostileJob, SpoolRecordsCutAtEveryLength) {
+  HostJob job;
+  StartTagJob(job);
+  ASSERT_EQ(RawBand(job, 320, 80, 320 * 80), winabi::S_OK);  // page 1 saved
+  const fs::path spool = host::ToUtf8(capture::PageSpoolRecordPath(job.state()->spoolId));
+  const std::vector<std::uint8_t> whole = Slurp(spool);
+  ASSERT_EQ(whole.size(), capture::kPageSpoolRecordSize);
+  const fs::path image = host::ToUtf8(frame::FieldText(job.record.pageImagePath, frame::kPathChars));
+  const std::vector<std::uint8_t> imageBytes = Slurp(image);
+  ASSERT_FALSE(imageBytes.empty());
+  // The image file stays in place until the whole record is read.
+  for (std::size_t length = 0; length <= whole.size(); ++length) {
+    std::ofstream(spool, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(length));
+    const std::size_t before = job.stream.size();
+    capture::WriteImage_PageOut_Spooler_FromTmp(&job.devobj, false);
+    if (length < whole.size()) {
+      // Not a record: nothing printed, its files left in place.
+      ASSERT_EQ(job.stream.size(), before) << length;
+      ASSERT_TRUE(fs::exists(spool) && fs::exists(image)) << length;
+    } else {
+      EXPECT_GT(job.stream.size(), before);
+      EXPECT_FALSE(fs::exists(spool) || fs::exists(image));
+    }
+  }
+  job.EndDoc();
+}
+
+struct PrintFileJob : ::testing::Test {
+  fs::path root;
+  labeljob::JobSettings job = labeljob::DefaultJobSettings();
+  std::vector<labeljob::GreyPage> pages{1};
+
+  void SetUp() override {
+    root = fs::temp_directory_path() / ("hostile_jobs-" + std::to_string(os::CurrentProcessId()));
+    fs::remove_all(root);
+    fs::create_directories(root / "temp");
+    pages[0].width = 200;
+    pages[0].height = 100;
+    pages[0].pixels.assign(200 * 100, 0x30);
+  }
+  void TearDown() override {
+    fs::remove_all(root);
+    host::ResetWorld();
+  }
+  void Set(const std::string& assignment) {
+    std::string error;
+    ASSERT_TRUE(labeljob::ApplySetting(assignment, &job, &error)) << error;
+  }
+  labeljob::JobResult Run(const std::u16string& document) {
+    labeljob::RunOptions options;
+    options.tempDirectory = (root / "temp").string();
+    labeljob::PrepareWorld(job, options);
+    host::TheWorld().printers[0].jobs[0].document = document;
+    return labeljob::RunDocument(job, pages, options);
+  }
+  // Every file below root, as paths relative to it.
+  std::vector<std::string> Tree() const {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+      files.push_back(fs::relative(e.path(), root).generic_string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+};
+
+TEST_F(PrintFileJob, DocumentNamesAFileSystemRefusesStayInTheFolder) {
+  fs::create_directories(root / "prints");
+  Set("printFileSwitch=1");
+  Set("fixedPrintFileNameSwitch=1");
+  Set("printFileFolder=" + (root / "prints").string());
+  std::u16string forbidden = u"a\\b/c:d*e?f\"g<h>i|j";
+  for (char16_t c = 1; c < 32; ++c) forbidden += c;
+  forbidden += u"..";
+  const std::u16string names[] = {forbidden, std::u16string(300, u'x'), u"..", u"/", u""};
+  for (const std::u16string& name : names) {
+    SCOPED_TRACE(host::ToUtf8(name));
+    fs::remove_all(root / "prints");
+    fs::create_directories(root / "prints");
+    const labeljob::JobResult result = Run(name);
+    EXPECT_EQ(result.labelsPrinted, 1u);
+    const std::vector<std::string> tree = Tree();
+    ASSERT_EQ(tree.size(), 3u) << "prints/, temp/ and one print file";
+    EXPECT_EQ(tree[0], "prints");
+    EXPECT_EQ(tree[1].rfind("prints/", 0), 0u) << tree[1];
+    EXPECT_EQ(tree[1].find_first_of(":*?\"<>|\\", 7), std::string::npos) << tree[1];
+    EXPECT_EQ(tree[1].find('/', 7), std::string::npos) << tree[1];
+    EXPECT_EQ(Slurp(root / tree[1]), result.stream);
+  }
+}
+
+TEST_F(PrintFileJob, PrintFileFoldersThatAreNotFoldersGetNothing) {
+  std::ofstream(root / "afile") << "kept";
+  Set("printFileSwitch=1");
+  for (const std::string folder : {"afile", "afile/sub", "missing/deeper"}) {
+    SCOPED_TRACE(folder);
+    Set("printFileFolder=" + (root / folder).string());
+    const labeljob::JobResult result = Run(u"doc");
+    EXPECT_EQ(result.labelsPrinted, 1u);
+    EXPECT_EQ(Tree(), (std::vector<std::string>{"afile", "temp"}));
+    const std::vector<std::uint8_t> kept = Slurp(root / "afile");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "kept");
+  }
+}
+
+}  // namespace
