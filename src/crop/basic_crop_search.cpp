@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "crop/locate_barcodes.h"
+#include "crop/work_images.h"
 
 namespace crop {
 
@@ -165,6 +167,17 @@ struct Components {
   int32_t count = 0;
 };
 
+// The first dark (1) or light (0) column of a binary row at or after x, or
+// w; light and dark stretches are skipped a block at a time.
+uint32_t NextDark(const uint8_t* row, uint32_t x, uint32_t w) {
+  const void* at = x < w ? std::memchr(row + x, 1, w - x) : nullptr;
+  return at != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(at) - row) : w;
+}
+uint32_t NextLight(const uint8_t* row, uint32_t x, uint32_t w) {
+  const void* at = x < w ? std::memchr(row + x, 0, w - x) : nullptr;
+  return at != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(at) - row) : w;
+}
+
 // Root of a provisional label, halving the path on the way.
 int32_t FindRoot(int32_t* parent, int32_t label) {
   while (parent[label] != label) {
@@ -197,49 +210,57 @@ int32_t LabelComponents(const barcode::BinaryImage& bits, Components* out) {
   if (maxLabels >= static_cast<uint64_t>(INT32_MAX)) {
     return Fail(kSearchBadImage, kCategoryBadArgument, kModuleSearch, 10);
   }
-  barcode::Buffer<int32_t> map =
-      barcode::AllocUninitializedArray<int32_t>(static_cast<size_t>(w) * h);
-  if (!map) return Fail(kSearchNoMemory, kCategoryMemory, kModuleSearch, 11);
+  // Kept from page to page, like the front-end's page buffers: a fresh one
+  // costs a page fault for every 4 KB its first writes touch.
+  WorkLease mapLease;
+  auto* const mapPixels = reinterpret_cast<int32_t*>(
+      mapLease.Take(WorkUse::kLabelMap, static_cast<size_t>(w) * h * sizeof(int32_t)));
+  if (mapPixels == nullptr) return Fail(kSearchNoMemory, kCategoryMemory, kModuleSearch, 11);
   barcode::Buffer<int32_t> parent =
       barcode::AllocUninitializedArray<int32_t>(static_cast<size_t>(maxLabels));
   if (!parent) return Fail(kSearchNoMemory, kCategoryMemory, kModuleSearch, 12);
 
   // Pass 1: provisional labels from the four neighbours already visited.
+  // Only dark pixels get a label; a neighbour's label is read once its bit
+  // says it is dark, so light pixels are never written.
   int32_t next = 1;
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* row = bits.pixels + static_cast<size_t>(y) * bits.stride;
-    int32_t* labels = map.get() + static_cast<size_t>(y) * w;
-    const int32_t* above = y > 0 ? labels - w : nullptr;
-    for (uint32_t x = 0; x < w; ++x) {
-      if (row[x] == 0) {
-        labels[x] = 0;
-        continue;
-      }
-      const int32_t west = x > 0 ? labels[x - 1] : 0;
-      const int32_t north = above != nullptr ? above[x] : 0;
-      const int32_t northWest = above != nullptr && x > 0 ? above[x - 1] : 0;
-      const int32_t northEast = above != nullptr && x + 1 < w ? above[x + 1] : 0;
-      // A dark north pixel is already joined with the west and north-west
-      // ones; with north light, west and north-west are joined, but
-      // north-east may be apart.
-      int32_t label = north;
-      if (label == 0) {
-        label = west != 0 ? west : northWest;
-        if (label != 0 && northEast != 0) {
-          Join(parent.get(), label, northEast);
-        } else if (label == 0) {
-          label = northEast;
+    const uint8_t* aboveBits = y > 0 ? row - bits.stride : nullptr;
+    int32_t* labels = mapPixels + static_cast<size_t>(y) * w;
+    const int32_t* above = y > 0 ? labels - w : labels;  // read only under a dark bit above
+    for (uint32_t start = NextDark(row, 0, w), end; start < w; start = NextDark(row, end, w)) {
+      end = NextLight(row, start, w);
+      for (uint32_t x = start; x < end; ++x) {
+        const int32_t west = x > start ? labels[x - 1] : 0;
+        int32_t north = 0, northWest = 0, northEast = 0;
+        if (aboveBits != nullptr) {
+          if (aboveBits[x] != 0) north = above[x];
+          if (x > 0 && aboveBits[x - 1] != 0) northWest = above[x - 1];
+          if (x + 1 < w && aboveBits[x + 1] != 0) northEast = above[x + 1];
         }
-      }
-      if (label == 0) {
-        if (static_cast<uint64_t>(next) >= maxLabels) {
-          return Fail(kSearchStepFailed, kCategoryStepFailed, kModuleSearch, 13);
+        // A dark north pixel is already joined with the west and north-west
+        // ones; with north light, west and north-west are joined, but
+        // north-east may be apart.
+        int32_t label = north;
+        if (label == 0) {
+          label = west != 0 ? west : northWest;
+          if (label != 0 && northEast != 0) {
+            Join(parent.get(), label, northEast);
+          } else if (label == 0) {
+            label = northEast;
+          }
         }
-        label = next;
-        parent[next] = next;
-        ++next;
+        if (label == 0) {
+          if (static_cast<uint64_t>(next) >= maxLabels) {
+            return Fail(kSearchStepFailed, kCategoryStepFailed, kModuleSearch, 13);
+          }
+          label = next;
+          parent[next] = next;
+          ++next;
+        }
+        labels[x] = label;
       }
-      labels[x] = label;
     }
   }
 
@@ -260,19 +281,23 @@ int32_t LabelComponents(const barcode::BinaryImage& bits, Components* out) {
   // Pass 2: every pixel takes its final label and counts into its record.
   uint64_t dark = 0;
   for (uint32_t y = 0; y < h; ++y) {
-    int32_t* labels = map.get() + static_cast<size_t>(y) * w;
-    for (uint32_t x = 0; x < w; ++x) {
-      if (labels[x] == 0) continue;
-      const int32_t label = parent[labels[x]];
-      labels[x] = label;
-      ComponentRecord& r = records[label];
-      const int32_t xi = static_cast<int32_t>(x), yi = static_cast<int32_t>(y);
-      r.top = std::min(r.top, yi);
-      r.bottom = std::max(r.bottom, yi);
-      r.left = std::min(r.left, xi);
-      r.right = std::max(r.right, xi);
-      ++r.pixels;
-      ++dark;
+    const uint8_t* row = bits.pixels + static_cast<size_t>(y) * bits.stride;
+    int32_t* labels = mapPixels + static_cast<size_t>(y) * w;
+    const int32_t yi = static_cast<int32_t>(y);
+    for (uint32_t start = NextDark(row, 0, w), end; start < w; start = NextDark(row, end, w)) {
+      end = NextLight(row, start, w);
+      dark += end - start;
+      for (uint32_t x = start; x < end; ++x) {
+        const int32_t label = parent[labels[x]];
+        labels[x] = label;
+        ComponentRecord& r = records[label];
+        const int32_t xi = static_cast<int32_t>(x);
+        r.top = std::min(r.top, yi);
+        r.bottom = std::max(r.bottom, yi);
+        r.left = std::min(r.left, xi);
+        r.right = std::max(r.right, xi);
+        ++r.pixels;
+      }
     }
   }
   for (int32_t i = 1; i <= count; ++i) {
@@ -294,10 +319,11 @@ int32_t LabelComponents(const barcode::BinaryImage& bits, Components* out) {
 }
 
 int32_t LabelPage(const SourceImage& image, Components* components) {
-  barcode::Buffer<uint8_t> bytes =
-      barcode::AllocUninitializedArray<uint8_t>(static_cast<size_t>(image.width) * image.height);
-  if (!bytes) return Fail(kSearchNoMemory, kCategoryMemory, kModuleSearch, 20);
-  barcode::BinaryImage binary{image.width, image.width, image.height, 1, 8, bytes.get()};
+  WorkLease lease;
+  uint8_t* const bytes =
+      lease.Take(WorkUse::kBinary, static_cast<size_t>(image.width) * image.height);
+  if (bytes == nullptr) return Fail(kSearchNoMemory, kCategoryMemory, kModuleSearch, 20);
+  barcode::BinaryImage binary{image.width, image.width, image.height, 1, 8, bytes};
   const WorkImage page{const_cast<uint8_t*>(image.pixels), image.width, image.height, image.stride,
                        1};
   if (Binarize(page, &binary, kDarkBelow) != 0) {

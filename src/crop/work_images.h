@@ -12,8 +12,10 @@
 
 namespace crop {
 
-enum class WorkUse { kBinary, kTurned, kTurnedResults };
-constexpr int kWorkUses = 3;
+// The basic crop search takes the binary page again, after the front-end is
+// done with it, and the label map of its labelling.
+enum class WorkUse { kBinary, kTurned, kTurnedResults, kLabelMap };
+constexpr int kWorkUses = 4;
 // The largest buffer kept: a 300-dpi page of 13 x 13 inches.
 constexpr size_t kKeptLimit = size_t{16} << 20;
 
