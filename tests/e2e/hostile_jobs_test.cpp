@@ -167,7 +167,7 @@ TEST_F(HostileJob, SpoolRecordsCutAtEveryLength) {
   job.EndDoc();
 }
 
-struct PrintFileJob : ::testing::Test {
+struct HostilePrintFileJob : ::testing::Test {
   fs::path root;
   labeljob::JobSettings job = labeljob::DefaultJobSettings();
   std::vector<labeljob::GreyPage> pages{1};
@@ -205,7 +205,7 @@ struct PrintFileJob : ::testing::Test {
   }
 };
 
-TEST_F(PrintFileJob, DocumentNamesAFileSystemRefusesStayInTheFolder) {
+TEST_F(HostilePrintFileJob, DocumentNamesAFileSystemRefusesStayInTheFolder) {
   fs::create_directories(root / "prints");
   Set("printFileSwitch=1");
   Set("fixedPrintFileNameSwitch=1");
@@ -230,7 +230,7 @@ TEST_F(PrintFileJob, DocumentNamesAFileSystemRefusesStayInTheFolder) {
   }
 }
 
-TEST_F(PrintFileJob, PrintFileFoldersThatAreNotFoldersGetNothing) {
+TEST_F(HostilePrintFileJob, PrintFileFoldersThatAreNotFoldersGetNothing) {
   std::ofstream(root / "afile") << "kept";
   Set("printFileSwitch=1");
   for (const std::string folder : {"afile", "afile/sub", "missing/deeper"}) {
