@@ -1,7 +1,8 @@
 // Code-page conversion on Windows: into UTF-16 and out again.
-#include <windows.h>
-
+// Our headers first: <windows.h> defines the HRESULT codes as macros.
 #include "platform/os.h"
+
+#include <windows.h>
 
 namespace os {
 
