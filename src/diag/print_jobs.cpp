@@ -36,8 +36,12 @@ bool GetJobDocumentName(os::PrinterHandle printer, char16_t* name) {
 void SanitizeFileName(char16_t* text, std::size_t count) {
   if (text == nullptr) return;
   constexpr char16_t kUnsafe[] = u"\"*/:<>?\\|";
+  // Control characters are refused by Windows file names as well: a document
+  // name holding a tab would otherwise get no print file at all.
   for (std::size_t i = 0; i < count; ++i) {
-    if (std::char_traits<char16_t>::find(kUnsafe, 9, text[i]) != nullptr) text[i] = u'_';
+    if (text[i] < u' ' || std::char_traits<char16_t>::find(kUnsafe, 9, text[i]) != nullptr) {
+      text[i] = u'_';
+    }
   }
 }
 

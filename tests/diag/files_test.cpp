@@ -71,6 +71,10 @@ TEST(SanitizeFileName, ReplacesTheNineReservedCharactersOnly) {
   std::u16string name = u"a\"b*c/d:e<f>g?h\\i|j.k 1-2_3";
   diag::SanitizeFileName(name.data(), name.size());
   EXPECT_EQ(name, u"a_b_c_d_e_f_g_h_i_j.k 1-2_3");
+  std::u16string control = u"a\tb\x1F c\x7F";
+  control.insert(control.begin() + 1, u'\x01');
+  diag::SanitizeFileName(control.data(), control.size());
+  EXPECT_EQ(control, u"a__b_ c\x7F");  // below a space only
   std::u16string partial = u"x/y/z";
   diag::SanitizeFileName(partial.data(), 2);  // only the first count characters
   EXPECT_EQ(partial, u"x_y/z");

@@ -226,6 +226,8 @@ TEST_F(HostilePrintFileJob, DocumentNamesAFileSystemRefusesStayInTheFolder) {
     EXPECT_EQ(tree[1].rfind("prints/", 0), 0u) << tree[1];
     EXPECT_EQ(tree[1].find_first_of(":*?\"<>|\\", 7), std::string::npos) << tree[1];
     EXPECT_EQ(tree[1].find('/', 7), std::string::npos) << tree[1];
+    EXPECT_TRUE(std::none_of(tree[1].begin(), tree[1].end(), [](char c) { return c > 0 && c < ' '; }))
+        << tree[1];
     EXPECT_EQ(Slurp(root / tree[1]), result.stream);
   }
 }
