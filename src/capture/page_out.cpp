@@ -2,11 +2,13 @@
 #include "capture/page_out.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "capture/job_state.h"
 #include "capture/page_spool.h"
 #include "capture/pdev_state.h"
+#include "crop/crop_controller.h"
 #include "diag/files.h"
 #include "frame/model_table.h"
 #include "frame/private_devmode.h"
@@ -149,7 +151,7 @@ void WriteImage_PageOut_Spooler_FromTmp(winabi::DEVOBJ* pdevobj, bool lastPage) 
   state->infoHeader.biSizeImage = std::min(state->infoHeader.biSizeImage, state->pageBufferSize);
 
   if (savedRecord->cropPrintSwitch == 1) {
-    output::WriteImage_CropPrint(pdevobj, &savedPublic, savedRecord.get(), lastPage);
+    crop::WriteImage_CropPrint(pdevobj, &savedPublic, savedRecord.get(), lastPage);
     live->cropResult = savedRecord->cropResult;
     live->cropPageCount = savedRecord->cropPageCount;
   } else {
@@ -210,11 +212,13 @@ void WriteHeldLabel(void* workingCopy, void* outputContext, winabi::DEVOBJ* pdev
     std::memcpy(&label.width, bytes.get(), 4);
     std::memcpy(&label.height, bytes.get() + 4, 4);
     label.pixels = bytes.get() + 8;
-    label.byteCount = static_cast<std::uint32_t>(size - 8);
+    label.byteCount = static_cast<std::uint32_t>(std::min<std::int64_t>(size - 8, UINT32_MAX));
     output::WriteImage(label, workingCopy, outputContext, pdevobj, endOfJob);
-    bytes.reset();
-    os::DeleteFile(path);
   }
+  // A held label file too short to name its size is dropped like a used one,
+  // so that no file of the job stays behind.
+  bytes.reset();
+  if (!path.empty()) os::DeleteFile(path);
   std::memset(record->heldLabelPath, 0, sizeof record->heldLabelPath);
 }
 

@@ -85,9 +85,6 @@ LabelDots LabelSizeInDots(settings::MediaSettings* media, float maximumPrintWidt
 
 void WritePageFromState(capture::PdevState* state, PageJob* job) {
   if (state == nullptr || job == nullptr || state->pageBuffer == nullptr) return;
-  frame::PrivateDevmode& record = *job->record;
-  settings::MediaSettings& media = *job->media;
-  const std::uint32_t resolution = record.printerResolution;
 
   // Steps 5 to 7: blank test, headers, tone.
   winabi::BITMAPINFOHEADER& info = state->infoHeader;
@@ -95,12 +92,23 @@ void WritePageFromState(capture::PdevState* state, PageJob* job) {
   const bool blankOnArrival = IsBlankOnArrival(state->pageBuffer, imageSize);
   RefreshPageHeaders(state);
   if (info.biBitCount != 8 || info.biWidth <= 0 || info.biHeight <= 0) return;
-  std::uint32_t width = static_cast<std::uint32_t>(info.biWidth);
-  std::uint32_t height = static_cast<std::uint32_t>(info.biHeight);
-  std::uint32_t stride = GreyStride(width);
+  const std::uint32_t width = static_cast<std::uint32_t>(info.biWidth);
+  const std::uint32_t height = static_cast<std::uint32_t>(info.biHeight);
+  const std::uint32_t stride = GreyStride(width);
   // A page record that claims more rows than its bytes hold is not read past.
   if (static_cast<std::uint64_t>(stride) * height > imageSize) return;
-  std::uint8_t* grey = state->pageBuffer;
+  WriteGreyPage(state, GreyInput{state->pageBuffer, width, height, stride}, blankOnArrival, job);
+}
+
+void WriteGreyPage(capture::PdevState* state, GreyInput input, bool blankOnArrival, PageJob* job) {
+  frame::PrivateDevmode& record = *job->record;
+  settings::MediaSettings& media = *job->media;
+  const std::uint32_t resolution = record.printerResolution;
+  winabi::BITMAPINFOHEADER& info = state->infoHeader;
+  std::uint8_t* grey = input.pixels;
+  std::uint32_t width = input.width;
+  std::uint32_t height = input.height;
+  std::uint32_t stride = input.stride;
   AdjustTone(grey, width, height, stride, record.brightness, record.contrast);
 
   // Step 8: wide landscape pages are turned before error diffusion, whose

@@ -32,6 +32,17 @@ struct PageJob {
 // The page image held in the PdevState, steps 5 to 19 of the ordinary writer.
 void WritePageFromState(capture::PdevState* state, PageJob* job);
 
+// An 8-bit grey page that the steps from the tone adjustment on may change.
+struct GreyInput {
+  std::uint8_t* pixels = nullptr;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t stride = 0;
+};
+// Tone, halftone, turns, fitting, commands; the state's info header follows
+// the image as it changes.
+void WriteGreyPage(capture::PdevState* state, GreyInput input, bool blankOnArrival, PageJob* job);
+
 // The page has no dark pixel: every byte of its 8-bit image is 255.
 bool IsBlankOnArrival(const std::uint8_t* pixels, std::uint32_t imageSize);
 

@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "capture/pdev_state.h"
 #include "diag/files.h"
 #include "diag/print_jobs.h"
 #include "diag/trace.h"
 #include "diag/user_message.h"
+#include "output/label_image.h"
 #include "output/page_counters.h"
 #include "output/page_pipeline.h"
 #include "platform/os.h"
@@ -29,12 +32,6 @@ constexpr char kUnsupportedMediaTrace[] = "Select a media size supported by your
 constexpr int kMaxNumberedNames = 10000;
 
 std::u16string Ascii(const char* text) { return std::u16string(text, text + std::strlen(text)); }
-
-void ShowUnsupportedMedia(const frame::PrivateDevmode& record) {
-  diag::Trace(kUnsupportedMediaTrace);
-  diag::ResourceString text(diag::LoadResourceString(diag::kMsgSelectSupportedMedia));
-  diag::ShowUserMessage(record.modelName, text.get());
-}
 
 // Step 2: the label size of the job's form, into the record's media settings.
 bool ResolveLabelSize(winabi::DEVOBJ* pdevobj, const winabi::DEVMODEW& saved,
@@ -54,25 +51,8 @@ bool ResolveLabelSize(winabi::DEVOBJ* pdevobj, const winabi::DEVMODEW& saved,
       return false;
     }
   }
-  int index = 0;
-  settings::FormMargins margins;
-  winabi::SIZEL size{};
-  if (settings::GetFormSize(pdevobj->hPrinter, formName, &index, &margins, &size)) {
-    media.mmLabelWidth = size.cx / 1000.0f;
-    media.mmLabelLength = size.cy / 1000.0f;
-    media.mmLeftMargin = margins.left / 1000.0f;
-    media.mmTopMargin = margins.top / 1000.0f;
-    media.mmRightMargin = margins.right / 1000.0f;
-    media.mmBottomMargin = margins.bottom / 1000.0f;
-  }
+  TakeFormSize(pdevobj->hPrinter, formName, &media);
   return true;
-}
-
-// Step 3: a form more than 0.1 mm wider than the widest media is refused.
-bool TooWide(const frame::PrivateDevmode& record) {
-  return (static_cast<double>(record.mediaSettings.mmLabelWidth) - 0.1) -
-             static_cast<double>(record.maximumMediaWidth) >=
-         0.000001;
 }
 
 std::u16string PrinterName(winabi::DEVOBJ* pdevobj) {
@@ -110,6 +90,32 @@ std::u16string TimeStampedName(const std::u16string& folder, const std::u16strin
 
 }  // namespace
 
+void ShowUnsupportedMedia(const frame::PrivateDevmode& record) {
+  diag::Trace(kUnsupportedMediaTrace);
+  diag::ResourceString text(diag::LoadResourceString(diag::kMsgSelectSupportedMedia));
+  diag::ShowUserMessage(record.modelName, text.get());
+}
+
+void TakeFormSize(os::PrinterHandle printer, const char16_t* formName,
+                  settings::MediaSettings* media) {
+  int index = 0;
+  settings::FormMargins margins;
+  winabi::SIZEL size{};
+  if (!settings::GetFormSize(printer, formName, &index, &margins, &size)) return;
+  media->mmLabelWidth = size.cx / 1000.0f;
+  media->mmLabelLength = size.cy / 1000.0f;
+  media->mmLeftMargin = margins.left / 1000.0f;
+  media->mmTopMargin = margins.top / 1000.0f;
+  media->mmRightMargin = margins.right / 1000.0f;
+  media->mmBottomMargin = margins.bottom / 1000.0f;
+}
+
+bool IsWiderThanMedia(const frame::PrivateDevmode& record) {
+  return (static_cast<double>(record.mediaSettings.mmLabelWidth) - 0.1) -
+             static_cast<double>(record.maximumMediaWidth) >=
+         0.000001;
+}
+
 // Step 20: the job stream copy becomes the saved print file.
 void SavePrintFile(winabi::DEVOBJ* pdevobj, const frame::PrivateDevmode& record, int firstNumber) {
   const std::u16string folder = frame::FieldText(record.printFileFolder, frame::kPathChars);
@@ -141,7 +147,7 @@ void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* saved
     if (firstPage) ShowUnsupportedMedia(*savedRecord);
     return;
   }
-  if (TooWide(*savedRecord)) {
+  if (IsWiderThanMedia(*savedRecord)) {
     ShowUnsupportedMedia(*savedRecord);
     return;
   }
@@ -164,6 +170,57 @@ void WriteImage_PageOut_Spooler(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* saved
   if (copy) copy->Close();
 
   if (endOfJob) SavePrintFile(pdevobj, *savedRecord, 1);
+}
+
+void WriteImage(const LabelSurface& label, void* workingCopy, void* /*outputContext*/,
+                winabi::DEVOBJ* pdevobj, bool endOfJob) {
+  if (pdevobj == nullptr || workingCopy == nullptr || pdevobj->pdevOEM == nullptr ||
+      pdevobj->pPublicDM == nullptr || pdevobj->pOEMDM == nullptr) {
+    return;
+  }
+  auto* working = static_cast<CropWorkingCopy*>(workingCopy);
+  auto* live = static_cast<frame::PrivateDevmode*>(pdevobj->pOEMDM);
+  const winabi::DEVMODEW& livePublic = *pdevobj->pPublicDM;
+  const bool firstPage = ++ThePageCounters().cropPage == 1;
+  std::optional<os::File> copy = OpenStreamCopy(pdevobj, *live, firstPage);
+
+  // A held label read back from its file may be short or name a size its
+  // bytes do not hold: it is not written.
+  const std::uint32_t stride = GreyStride(label.width);
+  const std::uint64_t needed = static_cast<std::uint64_t>(stride) * label.height;
+  if (label.pixels != nullptr && label.width != 0 && label.height != 0 &&
+      label.width <= kMaxLabelSide && label.height <= kMaxLabelSide && needed <= label.byteCount) {
+    // The steps change the grey rows in place; the caller's surface is kept.
+    std::vector<std::uint8_t> grey;
+    bool haveMemory = true;
+    try {
+      grey.assign(label.pixels, label.pixels + needed);
+    } catch (const std::bad_alloc&) {
+      haveMemory = false;
+    }
+    if (haveMemory) {
+      auto* state = static_cast<capture::PdevState*>(pdevobj->pdevOEM);
+      state->infoHeader.biWidth = static_cast<winabi::LONG>(label.width);
+      state->infoHeader.biHeight = static_cast<winabi::LONG>(label.height);
+      state->infoHeader.biBitCount = 8;
+      PageJob job;
+      job.pdevobj = pdevobj;
+      job.copy = copy ? &*copy : nullptr;
+      job.record = live;
+      job.media = &working->record.mediaSettings;
+      job.maximumPrintWidth = working->record.maximumPrintWidth;
+      job.orientation = livePublic.dmOrientation;
+      job.copies = livePublic.dmCopies;
+      job.collate = livePublic.dmCollate;
+      job.endOfJob = endOfJob;
+      job.firstPage = firstPage;
+      job.cropPath = true;
+      const bool blank = IsBlankOnArrival(label.pixels, label.byteCount);
+      WriteGreyPage(state, GreyInput{grey.data(), label.width, label.height, stride}, blank, &job);
+    }
+  }
+  if (copy) copy->Close();
+  if (endOfJob) SavePrintFile(pdevobj, *live, 0);
 }
 
 }  // namespace output

@@ -43,6 +43,16 @@ constexpr char16_t kWidePathSeparator = static_cast<char16_t>(kPathSeparator);
 // engine function is missing.
 winabi::HPALETTE CreateBgrPalette();
 
+// ---- Engine surfaces (crop print labels) ----
+// EngCreateBitmap(size, 0, BMF_8BPP, BMF_TOPDOWN, NULL): an 8-bit top-down
+// bitmap whose row stride the engine chooses. Null when it fails or the
+// engine function is missing.
+winabi::HSURF EngCreateBitmap(winabi::SIZEL size);
+// EngLockSurface; null when it fails or the engine function is missing.
+winabi::SURFOBJ* EngLockSurface(winabi::HSURF surface);
+void EngUnlockSurface(winabi::SURFOBJ* object);
+bool EngDeleteSurface(winabi::HSURF surface);
+
 // ---- GDI+ ----
 // GdiplusStartup with input version 1 and no output record; the token is
 // returned through *token. Returns false on failure.

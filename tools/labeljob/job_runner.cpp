@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "capture/band_capture.h"
 #include "frame/exports.h"
 #include "frame/module.h"
 #include "platform/host/world.h"
@@ -90,15 +91,30 @@ GreyPage RenderPage(const GreyPage& picture, const JobSettings& job) {
   std::int32_t width = Dots(job.publicDm.dmPaperWidth * 100.0, dpi);
   std::int32_t height = Dots(job.publicDm.dmPaperLength * 100.0, dpi);
   const std::u16string formName = frame::FieldText(job.publicDm.dmFormName, 32);
+  int formIndex = 0;
   if (!formName.empty()) {
-    for (const os::FormInfo& f : host::TheWorld().forms) {
+    const std::vector<os::FormInfo>& forms = host::TheWorld().forms;
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+      const os::FormInfo& f = forms[i];
       if (!settings::SameFormName(f.name, formName)) continue;
       width = Dots(f.imageableArea.right - f.imageableArea.left, dpi);
       height = Dots(f.imageableArea.bottom - f.imageableArea.top, dpi);
+      formIndex = static_cast<int>(i) + 1;
       break;
     }
   }
   if (job.publicDm.dmOrientation == 2) std::swap(width, height);
+  // Letter and A4 (the spooler's first and ninth forms) are rendered at the
+  // printable area of the driver's printer description, whose line counts the
+  // plug-in knows: a taller page would run into the next one.
+  if (formIndex == 1 || formIndex == 9) {
+    const int across = job.publicDm.dmOrientation == 2 ? 1 : 2;
+    const settings::FormMargins none;
+    width =
+        static_cast<std::int32_t>(capture::ExpectedPageHeight(across, formIndex, dpi, none, 0, 1));
+    height = static_cast<std::int32_t>(
+        capture::ExpectedPageHeight(3 - across, formIndex, dpi, none, 0, 1));
+  }
   GreyPage page;
   page.width = static_cast<std::uint32_t>(std::max(width, 1));
   page.height = static_cast<std::uint32_t>(std::max(height, 1));
@@ -125,6 +141,13 @@ os::FormInfo FormOf(const MediaDefinition& def) {
                         form.size.cx - value("mmRightMargin") * 100,
                         form.size.cy - (continuous ? value("mmBottomMargin") * 100 : 0)};
   return form;
+}
+
+void NoteCropPage(const JobSettings& job, const winabi::DEVOBJ& devobj, std::uint32_t page,
+                  JobResult* result) {
+  if (job.record.cropPrintSwitch != 1) return;
+  const auto* live = static_cast<const frame::PrivateDevmode*>(devobj.pOEMDM);
+  result->cropPages.push_back({page, live->cropResult, live->cropPageCount});
 }
 
 }  // namespace
@@ -253,9 +276,12 @@ JobResult RunDocument(const JobSettings& job, const std::vector<GreyPage>& pages
       plugin->ImageProcessing(&devobj, band.data(), &info, nullptr, 5, &ip, &taken);
     }
     ++result.pagesCaptured;
+    // The page before this one has gone out.
+    if (result.pagesCaptured > 1) NoteCropPage(job, devobj, result.pagesCaptured - 1, &result);
     if (options.afterPage) options.afterPage(result.pagesCaptured - 1, result.stream);
   }
   if (endDoc != nullptr) endDoc(&surface, 0);
+  if (result.pagesCaptured > 0) NoteCropPage(job, devobj, result.pagesCaptured, &result);
   plugin->DisablePDEV(&devobj);
   plugin->DisableDriver();
   plugin->Release();

@@ -31,12 +31,21 @@ struct SpoolerForm {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // imageable area
 };
 
+// How crop print ended one page: the crop result and the job's crop page
+// count after it (read from the live private devmode once the page is out).
+struct CropPageOutcome {
+  std::uint32_t page = 0;  // 1-based
+  std::uint32_t result = 0;
+  std::uint32_t cropPageCount = 0;
+};
+
 struct JobResult {
   std::vector<std::uint8_t> stream;  // every byte written to the spooler
   std::uint32_t pagesCaptured = 0;
   std::uint32_t labelsPrinted = 0;  // sum of the copies of the PRINT commands
   std::vector<ShownMessage> messages;
-  std::vector<SpoolerForm> forms;  // user forms of the spooler after the job
+  std::vector<SpoolerForm> forms;          // user forms of the spooler after the job
+  std::vector<CropPageOutcome> cropPages;  // crop print jobs only, one per page out
 };
 
 // Sets up the host world for the printer of the job (printer, media

@@ -118,6 +118,13 @@ int main(int argc, char** argv) {
     for (const auto& m : result.messages) {
       summary["messages"].push_back({{"title", m.title}, {"text", m.text}});
     }
+    if (!result.cropPages.empty()) {
+      summary["cropPages"] = nlohmann::json::array();
+      for (const auto& c : result.cropPages) {
+        summary["cropPages"].push_back(
+            {{"page", c.page}, {"cropResult", c.result}, {"cropPageCount", c.cropPageCount}});
+      }
+    }
     for (const auto& f : result.forms) {
       summary["forms"].push_back({{"name", f.name},
                                   {"width", f.width},

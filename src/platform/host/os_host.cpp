@@ -7,6 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <new>
 #include <system_error>
 
 #include "platform/host/world.h"
@@ -310,6 +313,70 @@ winabi::HPALETTE CreateBgrPalette() {
   if (w.paletteCreationFails) return nullptr;
   w.palettesCreated++;
   return host::HostPaletteHandle();
+}
+
+namespace {
+
+// A host surface: the engine's record and the bits it points at.
+struct HostSurface {
+  winabi::SURFOBJ object{};
+  std::vector<std::uint8_t> bits;
+};
+// Larger bitmaps are refused, as the engine refuses what it cannot map.
+constexpr std::uint64_t kMaxSurfaceBytes = std::uint64_t{1} << 28;
+
+std::map<void*, std::unique_ptr<HostSurface>>& Surfaces() {
+  static std::map<void*, std::unique_ptr<HostSurface>> surfaces;
+  return surfaces;
+}
+
+}  // namespace
+
+winabi::HSURF EngCreateBitmap(winabi::SIZEL size) {
+  host::World& w = host::TheWorld();
+  if (w.surfaceCreationFails || size.cx <= 0 || size.cy <= 0) return nullptr;
+  // 8-bit rows padded to 4 bytes, as the engine lays them out.
+  const std::uint64_t stride = (static_cast<std::uint64_t>(size.cx) + 3) & ~std::uint64_t{3};
+  const std::uint64_t bytes = stride * static_cast<std::uint64_t>(size.cy);
+  if (bytes > kMaxSurfaceBytes) return nullptr;
+  std::unique_ptr<HostSurface> surface;
+  try {
+    surface = std::make_unique<HostSurface>();
+    surface->bits.resize(static_cast<std::size_t>(bytes));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  winabi::SURFOBJ& o = surface->object;
+  o.sizlBitmap = size;
+  o.cjBits = static_cast<winabi::ULONG>(bytes);
+  o.pvBits = surface->bits.data();
+  o.pvScan0 = surface->bits.data();
+  o.lDelta = static_cast<winabi::LONG>(stride);
+  o.iBitmapFormat = 3;  // BMF_8BPP
+  o.hsurf = surface.get();
+  void* handle = surface.get();
+  Surfaces()[handle] = std::move(surface);
+  w.surfacesCreated++;
+  w.surfacesLive++;
+  return handle;
+}
+
+winabi::SURFOBJ* EngLockSurface(winabi::HSURF surface) {
+  host::World& w = host::TheWorld();
+  auto it = Surfaces().find(surface);
+  if (w.surfaceLockFails || it == Surfaces().end()) return nullptr;
+  w.surfacesLocked++;
+  return &it->second->object;
+}
+
+void EngUnlockSurface(winabi::SURFOBJ* object) {
+  if (object != nullptr) host::TheWorld().surfacesLocked--;
+}
+
+bool EngDeleteSurface(winabi::HSURF surface) {
+  if (Surfaces().erase(surface) == 0) return false;
+  host::TheWorld().surfacesLive--;
+  return true;
 }
 
 std::uint32_t GetPaletteEntries(winabi::HPALETTE palette, std::uint32_t first, std::uint32_t count,

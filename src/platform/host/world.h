@@ -68,6 +68,11 @@ struct World {
   int palettesCreated = 0;
   bool paletteCreationFails = false;
   std::vector<winabi::PALETTEENTRY> paletteEntries;  // what GetPaletteEntries reads
+  bool surfaceCreationFails = false;                 // EngCreateBitmap returns null
+  bool surfaceLockFails = false;                     // EngLockSurface returns null
+  int surfacesCreated = 0;
+  int surfacesLive = 0;    // created and not yet deleted
+  int surfacesLocked = 0;  // locked and not yet unlocked
   int gdiplusStartups = 0;
   int gdiplusShutdowns = 0;
   std::uintptr_t lastGdiplusToken = 0;

@@ -78,6 +78,44 @@ winabi::HPALETTE CreateBgrPalette() {
 }
 
 namespace {
+// The engine functions of gdi32, looked up when first used.
+void* EngineFunction(const char* name) {
+  HMODULE gdi = ::GetModuleHandleW(L"gdi32.dll");
+  if (gdi == nullptr) gdi = ::LoadLibraryW(L"gdi32.dll");
+  if (gdi == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(gdi, name));
+}
+}  // namespace
+
+winabi::HSURF EngCreateBitmap(winabi::SIZEL size) {
+  using Fn = HBITMAP(WINAPI*)(SIZEL, LONG, ULONG, ULONG, PVOID);
+  static const auto fn = reinterpret_cast<Fn>(EngineFunction("EngCreateBitmap"));
+  if (fn == nullptr) return nullptr;
+  constexpr ULONG kBmf8bpp = 3;
+  constexpr ULONG kBmfTopDown = 0x0001;
+  return fn(SIZEL{size.cx, size.cy}, 0, kBmf8bpp, kBmfTopDown, nullptr);
+}
+
+winabi::SURFOBJ* EngLockSurface(winabi::HSURF surface) {
+  using Fn = winabi::SURFOBJ*(WINAPI*)(HANDLE);
+  static const auto fn = reinterpret_cast<Fn>(EngineFunction("EngLockSurface"));
+  if (fn == nullptr || surface == nullptr) return nullptr;
+  return fn(surface);
+}
+
+void EngUnlockSurface(winabi::SURFOBJ* object) {
+  using Fn = void(WINAPI*)(winabi::SURFOBJ*);
+  static const auto fn = reinterpret_cast<Fn>(EngineFunction("EngUnlockSurface"));
+  if (fn != nullptr && object != nullptr) fn(object);
+}
+
+bool EngDeleteSurface(winabi::HSURF surface) {
+  using Fn = BOOL(WINAPI*)(HANDLE);
+  static const auto fn = reinterpret_cast<Fn>(EngineFunction("EngDeleteSurface"));
+  return fn != nullptr && surface != nullptr && fn(surface) != FALSE;
+}
+
+namespace {
 struct GdiplusStartupInput {
   UINT32 GdiplusVersion;
   void* DebugEventCallback;
