@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "barcode/error_trail.h"
@@ -107,21 +108,22 @@ int32_t MakeLabel(Region* region, uint32_t printableWidth, bool is203, LabelImag
   int32_t shift = 0;
   code = CentreLabel(&image, printableWidth, &shift);
   if (code != kCropOk) return code;
-  label->boxes = barcode::AllocArray<BarcodeBox>(size_t(region->count));
-  if (!label->boxes) return CropFail(kCropNoMemory, barcode::kCategoryMemory, kModuleRegion, 65);
-  for (int32_t i = 0; i < region->count; ++i) {
-    const SymbolResult& r = region->barcodes[i];
-    label->antiAliased |= r.antiAliased != 0;
-    label->reRendered |= r.reRendered != 0;
-    label->boxes[i] = BarcodeBox{r.centreX + shift, r.centreY, r.width, r.height};
+  try {
+    for (int32_t i = 0; i < region->count; ++i) {
+      const SymbolResult& r = region->barcodes[i];
+      label->antiAliased |= r.antiAliased != 0;
+      label->reRendered |= r.reRendered != 0;
+      label->barcodes.push_back(BarcodeBox{r.centreX + shift, r.centreY, r.width, r.height});
+    }
+    label->pixels.assign(image.pixels.get(), image.pixels.get() + size_t{image.stride} * image.height);
+  } catch (const std::bad_alloc&) {
+    return CropFail(kCropNoMemory, barcode::kCategoryMemory, kModuleRegion, 65);
   }
-  label->boxCount = static_cast<uint32_t>(region->count);
   label->width = image.width;
   label->height = image.height;
   label->stride = image.stride;
   label->bytesPerPixel = image.bytesPerPixel;
-  label->format = kFormatCropGrey;
-  label->pixels = std::move(image.pixels);
+  label->pixelFormat = kFormatSamples8;
   return kCropOk;
 }
 
@@ -185,10 +187,14 @@ int32_t AnalyseRegions(const SourceImage& source, uint32_t printableWidth, bool 
     code = AssignBarcodes(barcodes, &region);
     if (code != kCropOk) return code;
   }
+  try {
+    labels->resize(size_t(regionCount));
+  } catch (const std::bad_alloc&) {
+    return CropFail(kCropNoMemory, barcode::kCategoryMemory, kModuleRegion, 75);
+  }
   for (int32_t i = 0; i < regionCount; ++i) {
-    code = MakeLabel(&regions[i], printableWidth, is203, &labels->items[i]);
+    code = MakeLabel(&regions[i], printableWidth, is203, &(*labels)[size_t(i)]);
     if (code != kCropOk) return code;
-    labels->count = i + 1;
   }
   return kCropOk;
 }
@@ -237,7 +243,7 @@ int32_t ExtendedCropSearch(const SourceImage* source, uint32_t printableWidth, u
                            LabelImageList* labels) {
   if (labels == nullptr)
     return CropFail(kCropBadInput, barcode::kCategoryBadArgument, kModuleCropEntry, 11);
-  labels->Clear();
+  labels->clear();
   if (source == nullptr || source->pixels == nullptr || printableWidth == 0 ||
       (source->format != kFormatSamples8 && source->format != kFormatGrey8) ||
       (source->bytesPerPixel != 1 && source->bytesPerPixel != 3) || is203 > 1 ||
@@ -246,7 +252,7 @@ int32_t ExtendedCropSearch(const SourceImage* source, uint32_t printableWidth, u
     return CropFail(kCropBadInput, barcode::kCategoryBadArgument, kModuleCropEntry, 13);
   const int32_t code = AnalyseRegions(*source, printableWidth, is203 == 1, labels);
   if (code != kCropOk) {
-    labels->Clear();
+    labels->clear();
     return CropFail(code, barcode::kCategoryStepFailed, kModuleCropEntry, 15);
   }
   return kCropOk;

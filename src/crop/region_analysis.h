@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+#include "crop/label_images.h"
 #include "crop/region_image.h"
 #include "crop/source_image.h"
 
 namespace crop {
+
+// Up to this many labels come from one page.
+constexpr int32_t kMaxLabels = 5;
 
 // Least blank gaps, in dots, between bands (columns) and regions (rows).
 int32_t LeastColumnGap(bool is203);

@@ -87,9 +87,4 @@ int32_t ShrinkToWidth(OwnedImage* image, uint32_t width) {
   return kCropOk;
 }
 
-void LabelImageList::Clear() {
-  for (LabelImage& label : items) label = LabelImage{};
-  count = 0;
-}
-
 }  // namespace crop

@@ -1,6 +1,6 @@
-// Owned 8-bit images of the extended crop search (rows padded to 4 bytes),
-// the label images it returns, and the image steps it shares with label
-// fitting: cutting, pasting, quarter turns and shrinking to a width.
+// Owned 8-bit images of the extended crop search (rows padded to 4 bytes)
+// and the image steps it shares with label fitting: cutting, pasting,
+// quarter turns and shrinking to a width.
 #pragma once
 
 #include <cstdint>
@@ -56,39 +56,5 @@ int32_t TurnImage(const WorkImage& source, int angle, OwnedImage* turned);
 // Resamples the image bilinearly to the given width, keeping its proportions
 // (at least one row). 3 when memory runs out, 5 for a zero width.
 int32_t ShrinkToWidth(OwnedImage* image, uint32_t width);
-
-struct BarcodeBox {
-  int32_t x;
-  int32_t y;
-  int32_t width;
-  int32_t height;
-};
-static_assert(sizeof(BarcodeBox) == 16, "BarcodeBox layout");
-
-constexpr uint32_t kFormatCropGrey = 6;
-
-// One finished label: its pixels, the two flags gathered from its barcodes,
-// and where its barcodes lie in it.
-struct LabelImage {
-  barcode::Buffer<uint8_t> pixels;
-  uint32_t width = 0;
-  uint32_t stride = 0;
-  uint32_t height = 0;
-  uint32_t format = kFormatCropGrey;
-  uint32_t bytesPerPixel = 1;
-  int32_t antiAliased = 0;
-  int32_t reRendered = 0;
-  barcode::Buffer<BarcodeBox> boxes;
-  uint32_t boxCount = 0;
-};
-
-constexpr int32_t kMaxLabels = 5;
-
-struct LabelImageList {
-  LabelImage items[kMaxLabels];
-  int32_t count = 0;
-  // Frees every label image.
-  void Clear();
-};
 
 }  // namespace crop

@@ -53,7 +53,7 @@ int DrawQr(Page* page, const std::string& data, int left, int top, int module,
 Page FromLabel(const crop::LabelImage& label) {
   Page page(static_cast<int>(label.width), static_cast<int>(label.height));
   for (uint32_t y = 0; y < label.height; ++y)
-    std::memcpy(&page.at(0, static_cast<int>(y)), label.pixels.get() + size_t{y} * label.stride, label.width);
+    std::memcpy(&page.at(0, static_cast<int>(y)), label.pixels.data() + size_t{y} * label.stride, label.width);
   return page;
 }
 
@@ -168,17 +168,17 @@ TEST(ExtendedCropSearch, WorkedExampleGivesTwoLabelsOfThePrintableWidth) {
   crop::SourceImage source = Source(page);
   crop::LabelImageList labels;
   ASSERT_EQ(crop::ExtendedCropSearch(&source, 406, 1, &labels), 0);
-  ASSERT_EQ(labels.count, 2);
+  ASSERT_EQ(int(labels.size()), 2);
   for (int i = 0; i < 2; ++i) {
-    const crop::LabelImage& label = labels.items[i];
+    const crop::LabelImage& label = labels[i];
     EXPECT_EQ(label.width, 406u);
     EXPECT_EQ(label.stride, 408u);
     EXPECT_EQ(label.reRendered, 1);
     EXPECT_EQ(label.antiAliased, 0);
-    ASSERT_GE(label.boxCount, 1u);
+    ASSERT_GE(label.barcodes.size(), 1u);
     const Page printed = FromLabel(label);
-    for (uint32_t b = 0; b < label.boxCount; ++b) {
-      const crop::BarcodeBox& box = label.boxes[b];
+    for (uint32_t b = 0; b < label.barcodes.size(); ++b) {
+      const crop::BarcodeBox& box = label.barcodes[b];
       const auto texts = ReadTexts(printed, box.x - 30, box.y - 30, box.width + 60, box.height + 60);
       ASSERT_EQ(texts.size(), 1u) << "label " << i << " box " << b;
       EXPECT_TRUE(texts[0] == kShipText || texts[0] == "QR-LABEL-" + std::to_string(i)) << texts[0];
@@ -209,7 +209,7 @@ TEST(ExtendedCropSearch, BandsSplitAtTheLeastColumnGap) {
     crop::SourceImage source = Source(page);
     crop::LabelImageList labels;
     ASSERT_EQ(crop::ExtendedCropSearch(&source, 2000, c.is203, &labels), 0) << c.gap;
-    EXPECT_EQ(labels.count, c.labels) << "gap " << c.gap << " 203 " << c.is203;
+    EXPECT_EQ(int(labels.size()), c.labels) << "gap " << c.gap << " 203 " << c.is203;
   }
 }
 
@@ -229,7 +229,7 @@ TEST(ExtendedCropSearch, RegionsSplitAtTheLeastRowGap) {
     crop::SourceImage source = Source(page);
     crop::LabelImageList labels;
     ASSERT_EQ(crop::ExtendedCropSearch(&source, 300, 1, &labels), 0) << c.gap;
-    EXPECT_EQ(labels.count, c.labels) << "gap " << c.gap;
+    EXPECT_EQ(int(labels.size()), c.labels) << "gap " << c.gap;
   }
 }
 
@@ -241,12 +241,12 @@ TEST(ExtendedCropSearch, UprightCode128IsTurnedToReadLeftToRight) {
   crop::SourceImage source = Source(page);
   crop::LabelImageList labels;
   ASSERT_EQ(crop::ExtendedCropSearch(&source, 600, 1, &labels), 0);
-  ASSERT_EQ(labels.count, 1);
-  const crop::LabelImage& label = labels.items[0];
+  ASSERT_EQ(int(labels.size()), 1);
+  const crop::LabelImage& label = labels[0];
   EXPECT_EQ(label.width, 600u);  // 560 high page rows became 560 columns, centred on 600
   EXPECT_EQ(label.height, 360u);
-  ASSERT_EQ(label.boxCount, 1u);
-  const crop::BarcodeBox& box = label.boxes[0];
+  ASSERT_EQ(label.barcodes.size(), 1u);
+  const crop::BarcodeBox& box = label.barcodes[0];
   EXPECT_GT(box.width, box.height);
   const Page printed = FromLabel(label);
   // Read along rows without zxing's own turning: it must read upright now.
@@ -267,7 +267,7 @@ TEST(ExtendedCropSearch, TenBarcodesOnAPageAreRefused) {
   crop::SourceImage source = Source(page);
   crop::LabelImageList labels;
   EXPECT_EQ(crop::ExtendedCropSearch(&source, 406, 1, &labels), 5);
-  EXPECT_EQ(labels.count, 0);
+  EXPECT_EQ(int(labels.size()), 0);
 }
 
 TEST(ExtendedCropSearch, NarrowLabelIsCentredWithTheOddColumnOnTheRight) {
@@ -279,8 +279,8 @@ TEST(ExtendedCropSearch, NarrowLabelIsCentredWithTheOddColumnOnTheRight) {
   for (uint32_t printable : {301u, 302u, 305u}) {
     crop::LabelImageList labels;
     ASSERT_EQ(crop::ExtendedCropSearch(&source, printable, 1, &labels), 0);
-    ASSERT_EQ(labels.count, 1);
-    const Page printed = FromLabel(labels.items[0]);
+    ASSERT_EQ(int(labels.size()), 1);
+    const Page printed = FromLabel(labels[0]);
     ASSERT_EQ(printed.width, int(printable));
     int left = 0, right = 0;
     while (Px(printed, left, 100) == 255) ++left;
@@ -299,11 +299,11 @@ TEST(ExtendedCropSearch, GreyBarcodeIsFlaggedEvenWhenTheLabelFits) {
   crop::SourceImage source = Source(page);
   crop::LabelImageList labels;
   ASSERT_EQ(crop::ExtendedCropSearch(&source, 460, 1, &labels), 0);
-  ASSERT_EQ(labels.count, 1);
-  EXPECT_EQ(labels.items[0].antiAliased, 1);
-  EXPECT_EQ(labels.items[0].reRendered, 0);
+  ASSERT_EQ(int(labels.size()), 1);
+  EXPECT_EQ(labels[0].antiAliased, 1);
+  EXPECT_EQ(labels[0].reRendered, 0);
   // Exactly the printable width: taken as it is, byte for byte.
-  const Page printed = FromLabel(labels.items[0]);
+  const Page printed = FromLabel(labels[0]);
   for (int y = 0; y < 260; y += 37)
     for (int x = 0; x < 460; ++x) ASSERT_EQ(Px(printed, x, y), Px(page, 20 + x, 20 + y)) << x << "," << y;
 }
@@ -438,7 +438,7 @@ TEST(ExtendedCropSearch, BadPagesGetTheirCodes) {
     crop::LabelImageList labels;
     EXPECT_EQ(crop::ExtendedCropSearch(&c.image, c.printable, c.is203, &labels), c.code)
         << c.image.width << " fmt " << c.image.format << " bpp " << c.image.bytesPerPixel;
-    EXPECT_EQ(labels.count, 0);
+    EXPECT_EQ(int(labels.size()), 0);
   }
 }
 
@@ -450,10 +450,10 @@ TEST(ExtendedCropSearch, RgbPageGivesTheSameLabelsAsGrey) {
   const crop::SourceImage source{rgb.data(), uint32_t(page.width), uint32_t(page.width * 3), uint32_t(page.height), 6, 3};
   crop::LabelImageList labels;
   ASSERT_EQ(crop::ExtendedCropSearch(&source, 406, 1, &labels), 0);
-  ASSERT_EQ(labels.count, 2);
-  EXPECT_EQ(labels.items[0].bytesPerPixel, 3u);
-  EXPECT_EQ(labels.items[0].stride, 1220u);
-  EXPECT_EQ(labels.items[0].reRendered, 1);
+  ASSERT_EQ(int(labels.size()), 2);
+  EXPECT_EQ(labels[0].bytesPerPixel, 3u);
+  EXPECT_EQ(labels[0].stride, 1220u);
+  EXPECT_EQ(labels[0].reRendered, 1);
 }
 
 }  // namespace
