@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/page_out.h"
@@ -172,6 +173,8 @@ CropResult BasicCrop(const CropPage& page, const CropJob& job, SurfaceKind kind)
   return PrintOnSurfaces(labels, kind, job);
 }
 
+std::vector<ExtendedLabelNote> g_labelNotes;
+
 // The registry may let re-rendered anti-aliased barcodes print.
 bool AcceptsAntiAliased(const void* outputContext) {
   char16_t model[kOutputContextNameChars + 1] = {};
@@ -197,6 +200,12 @@ CropResult ExtendedCrop(const CropPage& page, const CropJob& job, SurfaceKind ki
                labels.end());
   if (labels.empty()) return CROP_NO_BARCODE;
   job.working->record.cropPageCount++;
+  try {
+    g_labelNotes.clear();
+    for (const LabelImage& l : labels) g_labelNotes.push_back({l.reRendered != 0, l.antiAliased != 0});
+  } catch (const std::bad_alloc&) {
+    g_labelNotes.clear();  // the notes are a report only; the page goes on
+  }
 
   bool refused = false;
   for (const LabelImage& l : labels) refused |= l.antiAliased != 0 && l.reRendered != 0;
@@ -217,6 +226,8 @@ CropResult ExtendedCrop(const CropPage& page, const CropJob& job, SurfaceKind ki
 }
 
 }  // namespace
+
+std::vector<ExtendedLabelNote> TakeExtendedLabelNotes() { return std::exchange(g_labelNotes, {}); }
 
 int32_t PrintableWidth(const output::CropWorkingCopy& working) {
   const settings::MediaSettings& m = working.record.mediaSettings;
