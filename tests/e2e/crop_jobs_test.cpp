@@ -360,5 +360,45 @@ TEST(CropJob, ExampleSheetCropsToThirtyLabelsOnEveryExampleMedia) {
   }
 }
 
+#ifdef LR_HAVE_ZXING
+// The README's extended crop print of the example 4x6 shipping label onto
+// 3-inch media: one label, redrawn, and every barcode on it reads. The
+// label's ruled lines split it into the fields zxing reads one by one.
+TEST(CropJob, Example4x6LabelPrintsOn3InchMediaWithEveryBarcodeReading) {
+  const std::string dir = LR_EXAMPLES_DIR;
+  std::string error;
+  GreyPage label;
+  ASSERT_TRUE(labeljob::ReadGreyPng(dir + "/shipping-4x6.png", &label, &error)) << error;
+  JobSettings job = labeljob::DefaultJobSettings();
+  std::ifstream profile(dir + "/crop-printer.json"), settings(dir + "/crop-4x6-job.json");
+  ASSERT_TRUE(labeljob::ApplyPrinterProfile(nlohmann::json::parse(profile), &job, &error));
+  ASSERT_TRUE(labeljob::ApplyJobSettings(nlohmann::json::parse(settings), &job, &error));
+  const JobResult result = RunCropJob(job, {label});
+  EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{0}));
+  ASSERT_EQ(result.cropPages[0].labels.size(), 1u);
+  EXPECT_TRUE(result.cropPages[0].labels[0].reRendered);
+  const Printed printed = ReadBack(result);
+  ASSERT_EQ(printed.rasters.size(), 1u);
+  const labelview::Raster& r = printed.rasters[0];
+  const int width = static_cast<int>(r.bytesPerRow * 8);
+  auto dark = [&](int x, int y) { return !((r.data[size_t(y) * r.bytesPerRow + size_t(x / 8)] >> (7 - x % 8)) & 1); };
+  std::vector<std::string> texts;
+  int start = 0;
+  for (int y = 0; y <= static_cast<int>(r.rows); ++y) {
+    int count = 0;
+    for (int x = 0; y < static_cast<int>(r.rows) && x < width; ++x) count += dark(x, y);
+    if (y < static_cast<int>(r.rows) && count < width * 9 / 10) continue;
+    if (y - start > 20) {
+      fixtures::Page field(width, y - start);
+      for (int yy = start; yy < y; ++yy)
+        for (int x = 0; x < width; ++x) field.at(x, yy - start) = dark(x, yy) ? 0 : 255;
+      for (const auto& read : fixtures::ReadWithZxing(field)) texts.push_back(read.text);
+    }
+    start = y + 1;
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"ROUTE-42", "1Z-NORVALE-0001234567", "9501101530003"}));
+}
+#endif
+
 }  // namespace
 #endif
