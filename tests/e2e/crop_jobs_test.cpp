@@ -253,6 +253,43 @@ TEST(CropJob, RefusedSurfacesGiveResultElevenAndLeaveNothing) {
   }
 }
 
+// Media the printer cannot take: message 82 on the first page when the form
+// has no media definition, on every page when it is too wide (a tenth of a
+// millimetre over the widest media still passes).
+TEST(CropJob, MediaProblemsShowMessage82AndPrintNothing) {
+  struct Case {
+    const char* what;
+    std::string form;
+    std::uint32_t widthTenths;
+    size_t messages;
+  } cases[] = {{"no media definition", "Not a form", 1016, 1},
+               {"0.2 mm wider than the media", "Crop media", 1122, 2},
+               {"0.1 mm wider than the media", "Crop media", 1121, 0}};
+  for (const Case& c : cases) {
+    JobSettings job = CropJob(0, c.widthTenths);
+    Set(&job, "formName=" + c.form);
+    const GreyPage page = Sheet({{100, 100, "MEDIA-TEST"}});
+    const JobResult result = RunCropJob(job, {page, page});
+    ASSERT_EQ(result.messages.size(), c.messages) << c.what;
+    for (const auto& m : result.messages) {
+      EXPECT_EQ(m.text, "Select a media size supported by your printer.") << c.what;
+    }
+    EXPECT_EQ(ReadBack(result).texts.size(), c.messages == 0 ? 2u : 0u) << c.what;
+  }
+}
+
+// Out of memory for the output context of the last page: that page is
+// dropped, the label held from the page before still prints.
+TEST(CropJob, OutputContextThatCannotBeHadDropsOnlyItsPage) {
+  RunOptions options;
+  options.afterPage = [](std::size_t page, const std::vector<std::uint8_t>&) {
+    if (page == 1) host::TheWorld().heapFails = true;
+  };
+  const JobResult result = RunCropJob(
+      CropJob(0), {Sheet({{100, 100, "KEPT-LABEL"}}), Sheet({{100, 100, "LOST-PAGE"}})}, options);
+  EXPECT_EQ(ReadBack(result).texts, (std::vector<std::string>{"KEPT-LABEL"}));
+}
+
 // A rectangle is the bars plus 27 dots of quiet zone each side: it prints on
 // media exactly that wide and stops the job on media one dot narrower.
 TEST(CropJob, RectangleAsWideAsThePrintableWidthFitsOneDotWiderDoesNot) {

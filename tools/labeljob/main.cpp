@@ -141,6 +141,10 @@ int main(int argc, char** argv) {
   } else {
     std::cout << outPath << ": " << result.pagesCaptured << " page(s), " << result.labelsPrinted
               << " label(s), " << result.stream.size() << " bytes\n";
+    for (const auto& c : result.cropPages) {
+      std::cout << "crop page " << c.page << ": result " << c.result << ", pages with barcodes "
+                << c.cropPageCount << "\n";
+    }
     for (const auto& m : result.messages)
       std::cout << "message: " << m.title << ": " << m.text << "\n";
   }
