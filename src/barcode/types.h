@@ -70,7 +70,9 @@ struct SymbolResult {
   uint8_t codabarStop;
   double moduleSize;
   uint32_t readerPosition;
-  uint8_t reserved[12];
+  // Written by crop print's label fitting: grey edges seen, drawn again smaller.
+  uint32_t antiAliased;
+  uint32_t reRendered;
 };
 static_assert(sizeof(SymbolResult) == 20056, "SymbolResult layout");
 static_assert(offsetof(SymbolResult, angle) == 16, "SymbolResult layout");
@@ -80,6 +82,7 @@ static_assert(offsetof(SymbolResult, secondText) == 10028, "SymbolResult layout"
 static_assert(offsetof(SymbolResult, codabarStart) == 20028, "SymbolResult layout");
 static_assert(offsetof(SymbolResult, moduleSize) == 20032, "SymbolResult layout");
 static_assert(offsetof(SymbolResult, readerPosition) == 20040, "SymbolResult layout");
+static_assert(offsetof(SymbolResult, reRendered) == 20048, "SymbolResult layout");
 
 // The caller owns the array (room for kMaxResults records).
 struct SymbolResultList {

@@ -7,11 +7,13 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/page_out.h"
 #include "crop/basic_crop_search.h"
 #include "crop/label_images.h"
+#include "crop/region_analysis.h"
 #include "crop/source_image.h"
 #include "platform/os.h"
 
@@ -171,33 +173,7 @@ CropResult BasicCrop(const CropPage& page, const CropJob& job, SurfaceKind kind)
   return PrintOnSurfaces(labels, kind, job);
 }
 
-// Until the extended search is in, the extended variants print what the
-// basic search finds: each rectangle becomes a label image of its own.
-int32_t ExtendedSearchStandIn(const SourceImage& source, int32_t /*printableWidth*/,
-                              bool /*is203Dpi*/, LabelImageList* labels) {
-  std::vector<CropRectangle> rectangles;
-  const int32_t code = BasicCropSearch(&source, &rectangles);
-  if (code != 0) return code;
-  try {
-    for (const CropRectangle& r : rectangles) {
-      LabelImage label;
-      label.width = static_cast<uint32_t>(r.width);
-      label.height = static_cast<uint32_t>(r.height);
-      label.stride = (label.width + 3) & ~3u;
-      label.pixels.assign(static_cast<size_t>(label.stride) * label.height, 255);
-      for (uint32_t y = 0; y < label.height; ++y) {
-        std::memcpy(label.pixels.data() + static_cast<size_t>(y) * label.stride,
-                    source.pixels + r.offset + static_cast<size_t>(y) * source.stride, label.width);
-      }
-      label.barcodes.push_back(BarcodeBox{0, 0, r.width, r.height});
-      labels->push_back(std::move(label));
-    }
-  } catch (const std::bad_alloc&) {
-    labels->clear();
-    return 3;
-  }
-  return 0;
-}
+std::vector<ExtendedLabelNote> g_labelNotes;
 
 // The registry may let re-rendered anti-aliased barcodes print.
 bool AcceptsAntiAliased(const void* outputContext) {
@@ -216,13 +192,20 @@ CropResult ExtendedCrop(const CropPage& page, const CropJob& job, SurfaceKind ki
   const int32_t width = PrintableWidth(*job.working);
   const bool is203Dpi = job.working->publicDm.dmPrintQuality != kPrintQuality300;
   LabelImageList labels;
-  const int32_t code = ExtendedSearchStandIn(Describe(page), width, is203Dpi, &labels);
+  const SourceImage source = Describe(page);
+  const int32_t code = ExtendedCropSearch(&source, width > 0 ? uint32_t(width) : 0, is203Dpi ? 1 : 0, &labels);
   if (code == 6) return CROP_IMAGE_SIZE_ERROR;
   labels.erase(std::remove_if(labels.begin(), labels.end(),
                               [](const LabelImage& l) { return l.barcodes.empty(); }),
                labels.end());
   if (labels.empty()) return CROP_NO_BARCODE;
   job.working->record.cropPageCount++;
+  try {
+    g_labelNotes.clear();
+    for (const LabelImage& l : labels) g_labelNotes.push_back({l.reRendered != 0, l.antiAliased != 0});
+  } catch (const std::bad_alloc&) {
+    g_labelNotes.clear();  // the notes are a report only; the page goes on
+  }
 
   bool refused = false;
   for (const LabelImage& l : labels) refused |= l.antiAliased != 0 && l.reRendered != 0;
@@ -243,6 +226,8 @@ CropResult ExtendedCrop(const CropPage& page, const CropJob& job, SurfaceKind ki
 }
 
 }  // namespace
+
+std::vector<ExtendedLabelNote> TakeExtendedLabelNotes() { return std::exchange(g_labelNotes, {}); }
 
 int32_t PrintableWidth(const output::CropWorkingCopy& working) {
   const settings::MediaSettings& m = working.record.mediaSettings;

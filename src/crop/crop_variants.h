@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "output/page_writer.h"
 #include "platform/abi.h"
@@ -45,6 +46,15 @@ CropResult BasicCropPerLabel(const CropPage& page, const CropJob& job);
 CropResult BasicCropFixedSize(const CropPage& page, const CropJob& job);
 CropResult ExtendedCropPerLabel(const CropPage& page, const CropJob& job);
 CropResult ExtendedCropFixedSize(const CropPage& page, const CropJob& job);
+
+// What the extended search made of each label of the last page it printed
+// or refused (labels without barcodes left out), for tools that report on a
+// job. Taking the notes clears them.
+struct ExtendedLabelNote {
+  bool reRendered;
+  bool antiAliased;
+};
+std::vector<ExtendedLabelNote> TakeExtendedLabelNotes();
 
 // Printable width and length in dots of the working copy's media.
 int32_t PrintableWidth(const output::CropWorkingCopy& working);

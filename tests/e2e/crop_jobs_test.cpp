@@ -309,6 +309,73 @@ TEST(CropJob, RectangleAsWideAsThePrintableWidthFitsOneDotWiderDoesNot) {
   }
 }
 
+// An extended crop job of one label 1200 dots wide onto 4-inch media: its
+// Code 128 of 3-dot modules is redrawn at 2, and grey columns beside its bars
+// make it anti-aliased. With the registry value the label prints; without
+// it, or with another value, the page gives result 3 and the message.
+TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
+  const std::string text = "ANTI-ALIASED-LABEL-00001";
+  LabelSheet sheet(kPageWidth, kPageHeight);
+  for (int k = 0; k < 2; ++k) {  // a frame 1200 x 700
+    sheet.Fill(100, 100 + k * 698, 1200, 2);
+    sheet.Fill(100 + k * 1198, 100, 2, 700);
+  }
+  const int x = 250, y = 300, height = 160;
+  int at = x;
+  bool bar = true;
+  for (int w : testing_support::Code128Elements(text)) {
+    if (bar) {
+      sheet.Fill(at - 1, y, 1, height, 230);
+      sheet.Fill(at, y, w * 3, height);
+      sheet.Fill(at + w * 3, y, 1, height, 230);
+    }
+    at += w * 3;
+    bar = !bar;
+  }
+  sheet.TextLine(250, 560, 30);
+  const struct {
+    const char* registry;  // value to write, or null for none
+    std::uint32_t result;
+    std::size_t messages;
+  } kCases[] = {{"1", 0, 0}, {nullptr, 3, 1}, {"2", 3, 1}};
+  for (const auto& c : kCases) {
+    JobSettings job = CropJob(2);
+    Set(&job, "extendedCropSwitch=1");
+    const auto temp = std::filesystem::temp_directory_path() / "lr-e2e-extended";
+    std::filesystem::remove_all(temp);
+    std::filesystem::create_directories(temp);
+    RunOptions options;
+    options.tempDirectory = temp.string();
+    labeljob::PrepareWorld(job, options);
+    if (c.registry != nullptr) {
+      host::SetRegistryDword(
+          std::u16string(u"SOFTWARE\\Norvale Industries, Ltd.\\Quillmark\\Driver\\3.0\\") +
+              host::FromUtf8(kModel),
+          u"Accept_CropPrint_AntiAliasingBarcode", static_cast<std::uint32_t>(std::stoul(c.registry)));
+    }
+    const JobResult result = labeljob::RunDocument(job, {sheet.page()}, options);
+    std::filesystem::remove_all(temp);
+    const std::string name = c.registry ? c.registry : "absent";
+    EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{c.result})) << name;
+    ASSERT_EQ(result.cropPages.size(), 1u);
+    ASSERT_EQ(result.cropPages[0].labels.size(), 1u) << name;
+    EXPECT_TRUE(result.cropPages[0].labels[0].reRendered);
+    EXPECT_TRUE(result.cropPages[0].labels[0].antiAliased);
+    ASSERT_EQ(result.messages.size(), c.messages) << name;
+    const Printed printed = ReadBack(result);
+    if (c.result == 3) {
+      EXPECT_NE(result.messages[0].text.find("Cannot crop and print the barcode on page 1."),
+                std::string::npos)
+          << result.messages[0].text;
+      EXPECT_TRUE(printed.texts.empty());
+      continue;
+    }
+    ASSERT_EQ(printed.texts.size(), 1u);
+    EXPECT_EQ(printed.texts[0], text);
+    EXPECT_EQ(printed.rasters[0].bytesPerRow, (kPrintableWidth + 31) / 32 * 4);
+  }
+}
+
 }  // namespace
 
 #ifdef LR_EXAMPLES_DIR
@@ -334,6 +401,46 @@ TEST(CropJob, ExampleSheetCropsToThirtyLabelsOnEveryExampleMedia) {
     EXPECT_TRUE(result.messages.empty()) << media;
   }
 }
+
+#ifdef LR_HAVE_ZXING
+// The README's extended crop print of the example 4x6 shipping label onto
+// 3-inch media: one label, redrawn, and every barcode on it reads. The
+// label's ruled lines split it into the fields zxing reads one by one.
+TEST(CropJob, Example4x6LabelPrintsOn3InchMediaWithEveryBarcodeReading) {
+  const std::string dir = LR_EXAMPLES_DIR;
+  std::string error;
+  GreyPage label;
+  ASSERT_TRUE(labeljob::ReadGreyPng(dir + "/shipping-4x6.png", &label, &error)) << error;
+  JobSettings job = labeljob::DefaultJobSettings();
+  std::ifstream profile(dir + "/crop-printer.json"), settings(dir + "/crop-4x6-job.json");
+  ASSERT_TRUE(labeljob::ApplyPrinterProfile(nlohmann::json::parse(profile), &job, &error));
+  ASSERT_TRUE(labeljob::ApplyJobSettings(nlohmann::json::parse(settings), &job, &error));
+  const JobResult result = RunCropJob(job, {label});
+  EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{0}));
+  ASSERT_EQ(result.cropPages[0].labels.size(), 1u);
+  EXPECT_TRUE(result.cropPages[0].labels[0].reRendered);
+  const Printed printed = ReadBack(result);
+  ASSERT_EQ(printed.rasters.size(), 1u);
+  const labelview::Raster& r = printed.rasters[0];
+  const int width = static_cast<int>(r.bytesPerRow * 8);
+  auto dark = [&](int x, int y) { return !((r.data[size_t(y) * r.bytesPerRow + size_t(x / 8)] >> (7 - x % 8)) & 1); };
+  std::vector<std::string> texts;
+  int start = 0;
+  for (int y = 0; y <= static_cast<int>(r.rows); ++y) {
+    int count = 0;
+    for (int x = 0; y < static_cast<int>(r.rows) && x < width; ++x) count += dark(x, y);
+    if (y < static_cast<int>(r.rows) && count < width * 9 / 10) continue;
+    if (y - start > 20) {
+      fixtures::Page field(width, y - start);
+      for (int yy = start; yy < y; ++yy)
+        for (int x = 0; x < width; ++x) field.at(x, yy - start) = dark(x, yy) ? 0 : 255;
+      for (const auto& read : fixtures::ReadWithZxing(field)) texts.push_back(read.text);
+    }
+    start = y + 1;
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"ROUTE-42", "1Z-NORVALE-0001234567", "9501101530003"}));
+}
+#endif
 
 }  // namespace
 #endif

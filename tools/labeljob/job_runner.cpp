@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "capture/band_capture.h"
+#include "crop/crop_variants.h"
 #include "frame/exports.h"
 #include "frame/module.h"
 #include "platform/host/world.h"
@@ -191,7 +192,10 @@ void NoteCropPage(const JobSettings& job, const winabi::DEVOBJ& devobj, std::uin
                   JobResult* result) {
   if (job.record.cropPrintSwitch != 1) return;
   const auto* live = static_cast<const frame::PrivateDevmode*>(devobj.pOEMDM);
-  result->cropPages.push_back({page, live->cropResult, live->cropPageCount});
+  CropPageOutcome outcome{page, live->cropResult, live->cropPageCount, {}};
+  for (const crop::ExtendedLabelNote& note : crop::TakeExtendedLabelNotes())
+    outcome.labels.push_back({note.reRendered, note.antiAliased});
+  result->cropPages.push_back(std::move(outcome));
 }
 
 }  // namespace

@@ -40,6 +40,12 @@ struct CropPageOutcome {
   std::uint32_t page = 0;  // 1-based
   std::uint32_t result = 0;
   std::uint32_t cropPageCount = 0;
+  // Extended crop pages: per label, barcodes drawn again smaller / with grey edges.
+  struct Label {
+    bool reRendered = false;
+    bool antiAliased = false;
+  };
+  std::vector<Label> labels;
 };
 
 struct JobResult {

@@ -159,8 +159,14 @@ int main(int argc, char** argv) {
     if (!result.cropPages.empty()) {
       summary["cropPages"] = nlohmann::json::array();
       for (const auto& c : result.cropPages) {
-        summary["cropPages"].push_back(
-            {{"page", c.page}, {"cropResult", c.result}, {"cropPageCount", c.cropPageCount}});
+        nlohmann::json page = {
+            {"page", c.page}, {"cropResult", c.result}, {"cropPageCount", c.cropPageCount}};
+        if (!c.labels.empty()) {
+          page["labels"] = nlohmann::json::array();
+          for (const auto& l : c.labels)
+            page["labels"].push_back({{"reRendered", l.reRendered}, {"antiAliased", l.antiAliased}});
+        }
+        summary["cropPages"].push_back(page);
       }
     }
     for (const auto& f : result.forms) {
