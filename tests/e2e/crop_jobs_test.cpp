@@ -194,14 +194,9 @@ TEST(CropJob, SheetOfTwoByThreeGivesSixLabelsColumnByColumn) {
     }
   }
   std::reverse(labels.begin(), labels.end());  // drawing order does not matter
-  // The extended variants find the same labels until their own search is in.
-  for (const char* extended : {"extendedCropSwitch=0", "extendedCropSwitch=1"}) {
-    JobSettings job = CropJob(2);
-    Set(&job, extended);
-    const JobResult result = RunCropJob(job, {Sheet(labels)});
-    EXPECT_EQ(ReadBack(result).texts, order) << extended;
-    EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{0})) << extended;
-  }
+  const JobResult result = RunCropJob(CropJob(2), {Sheet(labels)});
+  EXPECT_EQ(ReadBack(result).texts, order);
+  EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{0}));
 }
 
 TEST(CropJob, OneLabelPageIsHeldUntilTheNextPageOrTheEnd) {
