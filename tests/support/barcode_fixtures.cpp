@@ -136,6 +136,108 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   return reads;
 }
 
+std::vector<std::vector<uint8_t>> EncodePdf417(const std::string& data, int columns, int level) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = BARCODE_PDF417;
+  symbol->input_mode = DATA_MODE;
+  symbol->option_1 = level;
+  symbol->option_2 = columns;
+  std::vector<std::vector<uint8_t>> rows;
+  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                           static_cast<int>(data.size()));
+  if (rc < ZINT_ERROR) {
+    for (int r = 0; r < symbol->rows; ++r) {
+      std::vector<uint8_t> row;
+      for (int col = 0; col < symbol->width; ++col)
+        row.push_back((symbol->encoded_data[r][col / 8] >> (col % 8)) & 1);
+      rows.push_back(row);
+    }
+  }
+  ZBarcode_Delete(symbol);
+  return rows;
+}
+
+void DrawModules(Page* page, const std::vector<std::vector<uint8_t>>& rows, double centreX,
+                 double centreY, double moduleWidth, double rowHeight, double angleDegrees,
+                 int quietModules) {
+  if (rows.empty()) return;
+  const double a = angleDegrees * M_PI / 180.0, ca = std::cos(a), sa = std::sin(a);
+  const double w = rows[0].size() * moduleWidth, h = rows.size() * rowHeight;
+  const double halfW = w / 2 + quietModules * moduleWidth, halfH = h / 2 + quietModules * moduleWidth;
+  const double reach = std::sqrt(halfW * halfW + halfH * halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int col = static_cast<int>(std::floor((u + w / 2) / moduleWidth));
+      const int row = static_cast<int>(std::floor((v + h / 2) / rowHeight));
+      const bool dark = row >= 0 && row < static_cast<int>(rows.size()) && col >= 0 &&
+                        col < static_cast<int>(rows[0].size()) && rows[row][col];
+      page->at(x, y) = dark ? 0 : 255;
+    }
+}
+
+Page DrawMaxiCode(const std::string& data, int mode, float scale) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = BARCODE_MAXICODE;
+  symbol->option_1 = mode;
+  symbol->scale = scale;
+  // Modes 2 and 3 carry a structured carrier message ahead of the data.
+  std::string input = data;
+  if (mode == 2) input = "[)>\x1E01\x1D96123450000\x1D840\x1D001\x1D" + data;
+  if (mode == 3) input = "[)>\x1E01\x1D96B1A2C3\x1D826\x1D001\x1D" + data;
+  if (mode <= 3) symbol->input_mode = ESCAPE_MODE;
+  Page out(0, 0);
+  if (ZBarcode_Encode_and_Buffer(symbol, reinterpret_cast<const unsigned char*>(input.data()),
+                                 static_cast<int>(input.size()), 0) < ZINT_ERROR) {
+    out = Page(symbol->bitmap_width, symbol->bitmap_height);
+    for (size_t i = 0; i < out.grey.size(); ++i) out.grey[i] = symbol->bitmap[i * 3];
+  }
+  ZBarcode_Delete(symbol);
+  return out;
+}
+
+void Paste(Page* page, const Page& src, double centreX, double centreY, double angleDegrees) {
+  const double a = angleDegrees * M_PI / 180.0, ca = std::cos(a), sa = std::sin(a);
+  const double reach = std::hypot(src.width, src.height) / 2 + 2;
+  for (int y = std::max(0, static_cast<int>(centreY - reach));
+       y <= std::min(page->height - 1, static_cast<int>(centreY + reach)); ++y)
+    for (int x = std::max(0, static_cast<int>(centreX - reach));
+         x <= std::min(page->width - 1, static_cast<int>(centreX + reach)); ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const int u = static_cast<int>(std::floor(px * ca + py * sa + src.width / 2.0));
+      const int v = static_cast<int>(std::floor(-px * sa + py * ca + src.height / 2.0));
+      if (u < 0 || v < 0 || u >= src.width || v >= src.height) continue;
+      page->at(x, y) = src.grey[static_cast<size_t>(v) * src.width + u];
+    }
+}
+
+std::vector<ZxingPdf417> ReadPdf417WithZxing(const Page& page) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(BarcodeFormat::PDF417);
+  hints.setTryRotate(true);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingPdf417> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    ZxingPdf417 read{r.text(), page.width, page.height, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      read.left = std::min(read.left, r.position()[k].x);
+      read.right = std::max(read.right, r.position()[k].x);
+      read.top = std::min(read.top, r.position()[k].y);
+      read.bottom = std::max(read.bottom, r.position()[k].y);
+    }
+    reads.push_back(read);
+  }
+  return reads;
+}
+
 std::vector<uint8_t> Binarize(const Page& page, int threshold) {
   std::vector<uint8_t> out(page.grey.size());
   for (size_t i = 0; i < out.size(); ++i) out[i] = page.grey[i] < threshold ? 1 : 0;
