@@ -42,10 +42,10 @@ int32_t DecodePdf417Stream(const int32_t* codewords, int32_t dataCount, char* te
                            int32_t textSize);
 
 // Reads the symbol between a start and a stop segment of a one-byte image
-// (1 dark; 3-channel images: dark below 129). flag 0: a pair; 1: a lone start
-// with a stop found by search. 0 with output->text set when read; 0, -6 or
+// (1 dark; 3-channel images: dark below 129) stretched yScale times in
+// height. flag 0: a pair; 1: a lone start with a stop found by search. 0 with output->text set when read; 0, -6 or
 // -7 with no text; -5, -4, -1; 1 when memory ran out.
 int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const Pdf417Segment& stop,
-                   ReaderOutput* output, int flag);
+                   ReaderOutput* output, int flag, double yScale = 1);
 
 }  // namespace barcode

@@ -175,7 +175,7 @@ double Length(Vec v) { return std::sqrt(v.x * v.x + v.y * v.y); }
 }  // namespace
 
 int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const Pdf417Segment& stop,
-                   ReaderOutput* output, int flag) {
+                   ReaderOutput* output, int flag, double yScale) {
   output->text[0] = '\0';
   if (image.pixels == nullptr || image.width == 0 || image.height == 0) return kPdfNoSymbol;
   const Pixels px{image};
@@ -186,8 +186,11 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   if (startLength < 1 || stopLength < 1) return kPdfNoSymbol;
   const Vec u{(a2.x - a1.x) / startLength, (a2.y - a1.y) / startLength};
   const Vec v{(b2.x - b1.x) / stopLength, (b2.y - b1.y) / stopLength};
-  // Across the bars, towards the stop line.
-  Vec n{-u.y, u.x};
+  // Along the symbol's rows, towards the stop line: square to the bars in
+  // the symbol's own proportions, which a stretched image shears.
+  Vec n{u.y, -yScale * yScale * u.x};
+  const double nLength = Length(n);
+  n = Vec{n.x / nLength, n.y / nLength};
   const Vec toStop{(b1.x + b2.x - a1.x - a2.x) / 2, (b1.y + b2.y - a1.y - a2.y) / 2};
   if (n.x * toStop.x + n.y * toStop.y < 0) n = Vec{-n.x, -n.y};
   const double cross = n.x * v.y - n.y * v.x;

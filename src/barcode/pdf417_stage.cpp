@@ -247,7 +247,7 @@ int32_t ReadPair(ScanContext* ctx, Pdf417Segment* start, Pdf417Segment* stop, in
   }
   BinaryImage doubled{};
   Buffer<uint8_t> copy = DoubleImage(ctx->image, &doubled);
-  const int32_t code = copy ? ReadPdf417(doubled, Doubled(s1), Doubled(s2), output.get(), flag)
+  const int32_t code = copy ? ReadPdf417(doubled, Doubled(s1), Doubled(s2), output.get(), flag, 2)
                             : ReadPdf417(ctx->image, s1, s2, output.get(), flag);
   copy.reset();
   if (code == 1 || code == kPdfStreamOutside) {
