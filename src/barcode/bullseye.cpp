@@ -47,7 +47,7 @@ bool RunsThrough(const BinaryImage& img, int64_t x, int64_t y, int dx, int dy, u
       const int64_t px = x + t * dx, py = y + t * dy;
       if (!Inside(img, px, py)) return false;
       if (Dark(img, px, py) != c) {
-        if (dir < 0 && idx == kCentre) *first = -t - 1;
+        if (dir < 0 && idx == kCentre) *first = t + 1;
         idx += dir;
         if (idx < 0 || idx >= kRings) break;
         c = !c;
@@ -65,7 +65,7 @@ struct Found {
 
 // The light region around the centre: more than 25 pixels, more than 0.15
 // of the area of the centre's disc as the runs measured it, and round by
-// 4 pi area / perimeter^2 (perimeter: region pixels with a 4-neighbour out).
+// 4 pi area / perimeter^2.
 bool Round(const BinaryImage& img, const Found& f, double centreRun) {
   const int64_t side = static_cast<int64_t>(f.size + 0.5) + kRoundWindowMargin;
   const int64_t left = static_cast<int64_t>(f.x) - side / 2, top = static_cast<int64_t>(f.y) - side / 2;
@@ -95,20 +95,21 @@ bool Round(const BinaryImage& img, const Found& f, double centreRun) {
       stack[depth++] = static_cast<int32_t>(ny * side + nx);
     }
   }
-  int64_t perimeter = 0;
+  // Perimeter: the region's outline edges, times pi / 4 (a digital disc's
+  // outline is 4 d; its circumference pi d).
+  int64_t edges = 0;
   for (int64_t wy = 0; wy < side; ++wy)
     for (int64_t wx = 0; wx < side; ++wx) {
       if (!mark[wy * side + wx]) continue;
-      bool edge = false;
-      for (int k = 0; k < 4 && !edge; ++k) {
+      for (int k = 0; k < 4; ++k) {
         const int64_t nx = wx + ddx[k], ny = wy + ddy[k];
-        edge = nx < 0 || ny < 0 || nx >= side || ny >= side || !mark[ny * side + nx];
+        edges += nx < 0 || ny < 0 || nx >= side || ny >= side || !mark[ny * side + nx];
       }
-      perimeter += edge ? 1 : 0;
     }
+  const double perimeter = edges * kRoundPi / 4;
   const double reference = kRoundPi * centreRun * centreRun / 4;
-  if (area <= 25 || area <= 0.15 * reference || perimeter == 0) return false;
-  const double roundness = 4 * kRoundPi * area / (static_cast<double>(perimeter) * perimeter);
+  if (area <= 25 || area <= 0.15 * reference || edges == 0) return false;
+  const double roundness = 4 * kRoundPi * area / (perimeter * perimeter);
   return std::fabs(1 - roundness) < 0.35;
 }
 

@@ -251,6 +251,7 @@ int32_t DecodePdf417Stream(const int32_t* cw, int32_t dataCount, char* text, int
           mode = c;
           continue;
         case kByteShift:
+          textState.shifted = -1;  // a pad shift before the byte
           if (mode != kTextLatch || i >= end || cw[i] > 255) return kPdfStreamBroken;
           if (!out.Put(cw[i++])) return kPdfStreamBroken;
           continue;
