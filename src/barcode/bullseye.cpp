@@ -223,7 +223,7 @@ int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
     const int64_t wt = std::max<int64_t>(0, static_cast<int64_t>(cy - halfH));
     const int64_t wb = std::min<int64_t>(img.height - 1, static_cast<int64_t>(cy + halfH));
     const int64_t rim = static_cast<int64_t>(p.size / 2);
-    const int64_t gap = std::max<int64_t>(3, static_cast<int64_t>(d / 2));
+    const int64_t gap = std::max<int64_t>(3, static_cast<int64_t>(2 * d));
     const int64_t left = Side(img, false, std::max(wl, cx - rim), wl, -1, gap, wt, wb);
     const int64_t right = Side(img, false, std::min(wr, cx + rim), wr, 1, gap, wt, wb);
     const int64_t top = Side(img, true, std::max(wt, cy - rim), wt, -1, gap, left, right);

@@ -218,7 +218,7 @@ TEST(Pdf417RowStage, SegmentsKeepTheOuterEdgeFrom21Rows) {
       EXPECT_FLOAT_EQ(s.x2, edge) << c.kind;
       EXPECT_FLOAT_EQ(s.y1, 10);
       EXPECT_FLOAT_EQ(s.y2, 10 + rows - 1);
-      EXPECT_NEAR(s.angle, M_PI / 2, 1e-6);
+      EXPECT_NEAR(s.angle, std::acos(-1.0) / 2, 1e-6);
     }
   }
 }

@@ -187,11 +187,10 @@ Page DrawMaxiCode(const std::string& data, int mode, float scale) {
   symbol->symbology = BARCODE_MAXICODE;
   symbol->option_1 = mode;
   symbol->scale = scale;
-  // Modes 2 and 3 carry a structured carrier message ahead of the data.
-  std::string input = data;
-  if (mode == 2) input = "[)>\x1E01\x1D96123450000\x1D840\x1D001\x1D" + data;
-  if (mode == 3) input = "[)>\x1E01\x1D96B1A2C3\x1D826\x1D001\x1D" + data;
-  if (mode <= 3) symbol->input_mode = ESCAPE_MODE;
+  // Modes 2 and 3 carry a postcode, country and service class beside the data.
+  const std::string input = data;
+  if (mode == 2) std::strcpy(symbol->primary, "152382802840001");
+  if (mode == 3) std::strcpy(symbol->primary, "B1050 056999");
   Page out(0, 0);
   if (ZBarcode_Encode_and_Buffer(symbol, reinterpret_cast<const unsigned char*>(input.data()),
                                  static_cast<int>(input.size()), 0) < ZINT_ERROR) {
