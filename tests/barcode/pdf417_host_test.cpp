@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "barcode/pdf417.h"
 #include "barcode/scan.h"
 #include "support/barcode_fixtures.h"
 
@@ -128,6 +129,43 @@ TEST(Pdf417Fixtures, DamagedStopIsFlaggedNextToWholeSymbols) {
     EXPECT_NEAR(s.moduleSize, module, 0.5);
   }
   EXPECT_EQ(flagged, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Row indicators that disagree: when half the lines tell another column
+// count the vote keeps the right one; when all do, nothing is read. Never a
+// wrong text.
+TEST(Pdf417Fixtures, DisagreeingRowIndicatorsNeverGiveWrongText) {
+  const std::string text = "ROW INDICATORS 0123456789";
+  for (bool all : {false, true}) {
+    auto rows = fixtures::EncodePdf417(text, 3, 2);
+    const int columns = 3, width = static_cast<int>(rows[0].size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const int cluster = static_cast<int>(r % 3);
+      // Left indicators of cluster-2 rows and right ones of cluster-0 rows
+      // carry the column count: say one more.
+      int from = -1;
+      if (cluster == 2) from = 17;
+      if (cluster == 0 && all) from = width - 18 - 17;
+      if (from < 0) continue;
+      const int value = 30 * static_cast<int>(r / 3) + columns;
+      const uint32_t bits = barcode::Pdf417Pattern(cluster, value);
+      for (int k = 0; k < 17; ++k) rows[r][from + k] = (bits >> (16 - k)) & 1;
+    }
+    Page page(500, 400);
+    fixtures::DrawModules(&page, rows, 250, 200, 3, 9, 0);
+    const Read read = ScanPdf417(page);
+    EXPECT_EQ(read.code, 0);
+    if (all) {
+      EXPECT_TRUE(read.results.empty());
+    } else {
+      ASSERT_EQ(read.results.size(), 1u);
+      EXPECT_STREQ(read.results[0].text, text.c_str());
+    }
+  }
 }
 
 }  // namespace

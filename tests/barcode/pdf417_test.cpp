@@ -251,3 +251,26 @@ TEST(BullseyeRowStage, OnePointPerBullseyeNoneForStripes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A thousand bullseyes fill the point list: the row stage stops with code 1
+// and says why in the trail.
+TEST(BullseyeRowStage, AThousandPointsEndTheScan) {
+  const int ring = 6, cell = 68, grid = 32;
+  Image img(cell * grid, cell * grid);
+  for (int y = 0; y < img.h; ++y)
+    for (int x = 0; x < img.w; ++x) {
+      const double r = std::hypot(x % cell + 0.5 - cell / 2.0, y % cell + 0.5 - cell / 2.0);
+      const int band = static_cast<int>((r + ring / 2.0) / ring);
+      img.px[static_cast<size_t>(y) * img.w + x] = band >= 1 && band <= 5 && band % 2 == 1;
+    }
+  barcode::ClearErrorTrail();
+  EXPECT_EQ(Scan(&img, false, true), 1);
+  const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
+  ASSERT_GE(trail.count, 3u);
+  EXPECT_EQ(trail.slots[trail.count - 3], -(10000000 + 902000 + 215));
+  EXPECT_EQ(trail.slots[trail.count - 2], -(61000000 + 902000 + 85));
+}
+
+}  // namespace
