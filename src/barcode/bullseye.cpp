@@ -9,6 +9,7 @@
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -201,9 +202,11 @@ int64_t Side(const BinaryImage& img, bool rows, int64_t from, int64_t limit, int
 }  // namespace
 
 int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
-  Observe("bullseye", *ctx);
+  ObserveStage("bullseye", *ctx);
   const BinaryImage& img = ctx->image;
   const FinderList& points = ctx->bullseyeFinders;
+  Buffer<ReaderOutput> output = AllocArray<ReaderOutput>(1);
+  if (!output) return 0;  // nothing to report with
   for (int32_t i = 0; i < points.count && results->count < kMaxResults; ++i) {
     const FinderPoint& p = points.items[i];
     const int64_t cx = static_cast<int64_t>(p.x + 0.5), cy = static_cast<int64_t>(p.y + 0.5);
@@ -236,17 +239,13 @@ int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
     const int64_t x0 = std::max<int64_t>(0, left - 3), y0 = std::max<int64_t>(0, top - 3);
     const int64_t x1 = std::min<int64_t>(img.width, left - 3 + (right - left + 1) + 6);
     const int64_t y1 = std::min<int64_t>(img.height, top - 3 + (bottom - top + 1) + 6);
-    SymbolResult& r = results->items[results->count++];
-    std::memset(&r, 0, sizeof(r));
-    r.width = static_cast<int32_t>(x1 - x0);
-    r.height = static_cast<int32_t>(y1 - y0);
-    r.centreX = static_cast<int32_t>(x0 + r.width / 2);
-    r.centreY = static_cast<int32_t>(y0 + r.height / 2);
-    r.angle = 0;
-    r.type = kMaxiCodeLocated;
-    std::memcpy(r.text, kPlaceholder, sizeof(kPlaceholder));
-    std::memcpy(r.secondText, kPlaceholder, sizeof(kPlaceholder));
-    r.moduleSize = d;
+    std::memcpy(output[0].text, kPlaceholder, sizeof(kPlaceholder));
+    std::memcpy(output[0].secondText, kPlaceholder, sizeof(kPlaceholder));
+    output[0].moduleSize = d;
+    const int32_t width = static_cast<int32_t>(x1 - x0), height = static_cast<int32_t>(y1 - y0);
+    const SymbolRect rect{static_cast<int32_t>(x0 + width / 2), static_cast<int32_t>(y0 + height / 2),
+                          width, height};
+    StoreResult(&ctx->image, results, kMaxiCodeLocated, output[0], rect, 0, Erase::kNo);
   }
   return 0;
 }

@@ -111,18 +111,20 @@ int32_t HanXinRowStage(ScanContext* ctx) {
 namespace {
 test_hooks::StageObserver stageObserver = nullptr;
 
+int32_t Observe(const char* stage, const ScanContext& ctx) {
+  ObserveStage(stage, ctx);
+  return 0;
+}
 }  // namespace
 
-int32_t Observe(const char* stage, const ScanContext& ctx) {
+void ObserveStage(const char* stage, const ScanContext& ctx) {
   if (stageObserver != nullptr) stageObserver(stage, ctx);
-  return 0;
 }
 
 void test_hooks::ObserveStages(StageObserver observer) { stageObserver = observer; }
 
 // The readers of these groups come later; they start here with what the row
 // stages collected.
-int32_t QrPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("qr", *ctx); }
 int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("hanxin", *ctx); }
 int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack&, SymbolResultList*) {
   return Observe("datamatrix", *ctx);

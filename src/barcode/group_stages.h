@@ -22,15 +22,14 @@ int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results);
 // Hand-over of one ended Data Matrix track (the L-finder search).
 int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack& track, SymbolResultList* results);
 
-// Shows the test observer a stage and the call's state; returns 0.
-int32_t Observe(const char* stage, const ScanContext& ctx);
-
 namespace test_hooks {
 // Called with the call's state at each post stage and each Data Matrix
 // hand-over, before the reader would run; null (the default) for none.
 using StageObserver = void (*)(const char* stage, const ScanContext& ctx);
 void ObserveStages(StageObserver observer);
 }  // namespace test_hooks
+// Tells the observer, if any, that a stage starts.
+void ObserveStage(const char* stage, const ScanContext& ctx);
 
 // Keeps the first of segments whose first four 32-bit words are equal.
 void RemoveDuplicateSegments(Pdf417SegmentList* list);

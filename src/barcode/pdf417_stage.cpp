@@ -9,6 +9,7 @@
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/pdf417.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -257,20 +258,13 @@ int32_t ReadPair(ScanContext* ctx, Pdf417Segment* start, Pdf417Segment* stop, in
   }
   if (code != 0 || output[0].text[0] == '\0' || results->count >= kMaxResults) return 0;
   *read = true;
-  SymbolResult& r = results->items[results->count];
-  std::memset(&r, 0, sizeof(r));
-  std::strncpy(r.text, output[0].text, kResultTextSize - 1);
-  std::strncpy(r.secondText, output[0].secondText, kResultTextSize - 1);
-  r.type = flag == 0 ? kPdf417 : kPdf417Flagged;
-  r.moduleSize = output[0].moduleSize;
-  r.centreX = (static_cast<int32_t>(s1.x1) + static_cast<int32_t>(s2.x2)) / 2;
-  r.centreY = (static_cast<int32_t>(s1.y1) + static_cast<int32_t>(s2.y2)) / 2;
-  r.width = static_cast<int32_t>(std::hypot(s1.x1 - s2.x1, s1.y1 - s2.y1)) + 1;
   const double dx = s1.x2 - s1.x1, dy = s1.y2 - s1.y1;
-  r.height = static_cast<int32_t>(std::hypot(dx, dy)) + 1;
-  r.angle = -std::atan2(dx, dy) * 180.0 / kPi + 0.0;
-  ++results->count;
-  EraseSymbolArea(&ctx->image, SymbolRect{r.centreX, r.centreY, r.width, r.height}, r.angle);
+  const SymbolRect rect{(static_cast<int32_t>(s1.x1) + static_cast<int32_t>(s2.x2)) / 2,
+                        (static_cast<int32_t>(s1.y1) + static_cast<int32_t>(s2.y2)) / 2,
+                        static_cast<int32_t>(std::hypot(s1.x1 - s2.x1, s1.y1 - s2.y1)) + 1,
+                        static_cast<int32_t>(std::hypot(dx, dy)) + 1};
+  StoreResult(&ctx->image, results, flag == 0 ? kPdf417 : kPdf417Flagged, output[0], rect,
+              -std::atan2(dx, dy) * 180.0 / kPi + 0.0);
   return 0;
 }
 
@@ -361,7 +355,7 @@ bool SearchStop(const BinaryImage& img, const Pdf417Segment& start, Pdf417Segmen
 }  // namespace
 
 int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList* results) {
-  Observe("pdf417", *ctx);
+  ObserveStage("pdf417", *ctx);
   Pdf417SegmentList& list = ctx->pdf417Segments;
   for (int32_t i = 0; i < list.count; ++i) list.items[i].used = 0;
   // Pass 1: pairs of a start and a stop.

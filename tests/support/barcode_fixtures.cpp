@@ -136,6 +136,67 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   return reads;
 }
 
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  symbol->option_1 = options.option1;
+  symbol->option_2 = options.option2;
+  symbol->option_3 = options.option3;
+  symbol->input_mode = options.unicode ? UNICODE_MODE : DATA_MODE;
+  symbol->eci = options.eci;
+  Matrix m;
+  if (ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                      static_cast<int>(data.size())) < ZINT_ERROR) {
+    m.rows = symbol->rows;
+    m.columns = symbol->width;
+    for (int r = 0; r < m.rows; ++r)
+      for (int c = 0; c < m.columns; ++c)
+        m.dark.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return m;
+}
+
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules) {
+  const double a = angleDegrees * M_PI / 180.0;
+  const double ca = std::cos(a), sa = std::sin(a);
+  const double halfW = (m.columns / 2.0 + quietModules) * moduleSize;
+  const double halfH = (m.rows / 2.0 + quietModules) * moduleSize;
+  const double reach = std::hypot(halfW, halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int c = static_cast<int>(std::floor(u / moduleSize + m.columns / 2.0));
+      const int r = static_cast<int>(std::floor(v / moduleSize + m.rows / 2.0));
+      const bool dark = r >= 0 && c >= 0 && r < m.rows && c < m.columns && m.Dark(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
+}
+
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(qr ? BarcodeFormat::QRCode : BarcodeFormat::DataMatrix);
+  hints.setTryRotate(true);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingMatrixRead> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    const Position& p = r.position();
+    const double cx = (p.topLeft().x + p.topRight().x + p.bottomLeft().x + p.bottomRight().x) / 4.0;
+    const double cy = (p.topLeft().y + p.topRight().y + p.bottomLeft().y + p.bottomRight().y) / 4.0;
+    reads.push_back({r.text(), cx, cy});
+  }
+  return reads;
+}
+
 std::vector<std::vector<uint8_t>> EncodePdf417(const std::string& data, int columns, int level) {
   zint_symbol* symbol = ZBarcode_Create();
   symbol->symbology = BARCODE_PDF417;

@@ -51,6 +51,33 @@ struct ZxingRead {
 };
 std::vector<ZxingRead> ReadWithZxing(const Page& page);
 
+// A two-dimensional zint symbol: size x size modules, 1 dark, rows first.
+struct Matrix {
+  int rows = 0, columns = 0;
+  std::vector<uint8_t> dark;
+  bool Dark(int r, int c) const { return dark[static_cast<size_t>(r) * columns + c] != 0; }
+};
+struct MatrixOptions {
+  int option1 = -1, option2 = 0, option3 = 0;  // zint's symbol options
+  bool unicode = false;                          // data is UTF-8
+  int eci = 0;
+};
+// Empty when zint refuses.
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options = {});
+
+// Draws the symbol with square modules of moduleSize pixels centred at
+// (centreX, centreY), turned clockwise by angleDegrees, with quietModules of
+// light around it.
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules = 4);
+
+struct ZxingMatrixRead {
+  std::string text;
+  double centreX, centreY;
+};
+// zxing-cpp's reads of the page restricted to QR Code (qr) or Data Matrix.
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr);
+
 // Module rows of a zint PDF417 symbol (1 = bar) for a number of data
 // columns (0: zint's choice) and security level (-1: zint's choice); empty
 // when zint refuses. The data goes in as bytes.
