@@ -1,7 +1,11 @@
 // Code-page conversion on Windows: into UTF-16 and out again.
-#include <windows.h>
-
+// Our own declarations first: <windows.h> turns the HRESULT names into macros.
 #include "platform/os.h"
+// clang-format off
+#include <windows.h>
+// clang-format on
+
+#include <climits>
 
 namespace os {
 
