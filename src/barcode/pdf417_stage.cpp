@@ -23,6 +23,7 @@ constexpr int kEdgeReach = 3;        // pixels either side of the line for an ed
 constexpr int kTraceMisses = 2;      // rows without an edge that end a trace
 constexpr double kAngleLimit = 0.1;  // radians, pairing and the pass-2 stop line
 constexpr int kStopSearchLines = 15;
+constexpr int32_t kMaxFailedReads = 4;
 constexpr double kStopLineReach = 3.0;  // pixels a found stop point may lie off the line
 const int32_t kStart[8] = {8, 1, 1, 1, 1, 1, 1, 3};
 const int32_t kStartReversed[8] = {3, 1, 1, 1, 1, 1, 1, 8};
@@ -234,9 +235,16 @@ Pdf417Segment Doubled(Pdf417Segment s) {
   return s;
 }
 
+// The doubled copy, made once and again only after a read erased a symbol.
+struct DoubledCopy {
+  Buffer<uint8_t> pixels;
+  BinaryImage image{};
+  bool tried = false;
+};
+
 // Reads the pair and stores a result. 0 (read or not), 1 to end the scan.
 int32_t ReadPair(ScanContext* ctx, Pdf417Segment* start, Pdf417Segment* stop, int flag,
-                 SymbolResultList* results, bool* read) {
+                 SymbolResultList* results, bool* read, DoubledCopy* copy) {
   *read = false;
   const Point across{(stop->x1 + stop->x2 - start->x1 - start->x2) / 2.0,
                      (stop->y1 + stop->y2 - start->y1 - start->y2) / 2.0};
@@ -246,11 +254,13 @@ int32_t ReadPair(ScanContext* ctx, Pdf417Segment* start, Pdf417Segment* stop, in
     PushErrorTrail(kCategoryMemory, kModuleScan, 187);
     return 1;
   }
-  BinaryImage doubled{};
-  Buffer<uint8_t> copy = DoubleImage(ctx->image, &doubled);
-  const int32_t code = copy ? ReadPdf417(doubled, Doubled(s1), Doubled(s2), output.get(), flag, 2)
-                            : ReadPdf417(ctx->image, s1, s2, output.get(), flag);
-  copy.reset();
+  if (!copy->tried) {
+    copy->pixels = DoubleImage(ctx->image, &copy->image);
+    copy->tried = true;
+  }
+  const int32_t code =
+      copy->pixels ? ReadPdf417(copy->image, Doubled(s1), Doubled(s2), output.get(), flag, 2)
+                   : ReadPdf417(ctx->image, s1, s2, output.get(), flag);
   if (code == 1 || code == kPdfStreamOutside) {
     PushErrorTrail(ReaderLastError(), 0, 0);
     PushErrorTrail(kCategoryStageFailed, kModuleScan, 183);
@@ -258,6 +268,8 @@ int32_t ReadPair(ScanContext* ctx, Pdf417Segment* start, Pdf417Segment* stop, in
   }
   if (code != 0 || output[0].text[0] == '\0' || results->count >= kMaxResults) return 0;
   *read = true;
+  copy->pixels.reset();
+  copy->tried = false;
   const double dx = s1.x2 - s1.x1, dy = s1.y2 - s1.y1;
   const SymbolRect rect{(static_cast<int32_t>(s1.x1) + static_cast<int32_t>(s2.x2)) / 2,
                         (static_cast<int32_t>(s1.y1) + static_cast<int32_t>(s2.y2)) / 2,
@@ -358,28 +370,38 @@ int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList* results) {
   ObserveStage("pdf417", *ctx);
   Pdf417SegmentList& list = ctx->pdf417Segments;
   for (int32_t i = 0; i < list.count; ++i) list.items[i].used = 0;
+  DoubledCopy copy;
+  // Reads that came to nothing, per segment: a few, so that a page of many
+  // parallel stripes cannot make every pair a read.
+  int32_t failed[kMaxPdf417Segments] = {};
   // Pass 1: pairs of a start and a stop.
   for (int32_t i = 0; i < list.count; ++i) {
     for (int32_t j = i + 1; j < list.count && !list.items[i].used; ++j) {
       Pdf417Segment& a = list.items[i];
       Pdf417Segment& b = list.items[j];
       if (b.used || IsStart(a.kind) == IsStart(b.kind)) continue;
+      if (failed[i] >= kMaxFailedReads || failed[j] >= kMaxFailedReads) continue;
       Pdf417Segment& start = IsStart(a.kind) ? a : b;
       Pdf417Segment& stop = IsStart(a.kind) ? b : a;
       if (!Pairs(start, stop)) continue;
       bool read = false;
-      if (ReadPair(ctx, &start, &stop, 0, results, &read) != 0) return 1;
-      if (read) a.used = b.used = 1;
+      if (ReadPair(ctx, &start, &stop, 0, results, &read, &copy) != 0) return 1;
+      if (read) {
+        a.used = b.used = 1;
+      } else {
+        ++failed[i];
+        ++failed[j];
+      }
     }
   }
   // Pass 2: a lone start with the stop searched for.
   for (int32_t i = 0; i < list.count; ++i) {
     Pdf417Segment& start = list.items[i];
-    if (start.used || start.kind != kPdfStartKind) continue;
+    if (start.used || start.kind != kPdfStartKind || failed[i] >= kMaxFailedReads) continue;
     Pdf417Segment stop{};
     if (!SearchStop(ctx->image, start, &stop)) continue;
     bool read = false;
-    if (ReadPair(ctx, &start, &stop, 1, results, &read) != 0) return 1;
+    if (ReadPair(ctx, &start, &stop, 1, results, &read, &copy) != 0) return 1;
     if (read) start.used = 1;
   }
   return 0;
