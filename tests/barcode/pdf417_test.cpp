@@ -274,3 +274,25 @@ TEST(BullseyeRowStage, AThousandPointsEndTheScan) {
 }
 
 }  // namespace
+
+namespace {
+
+// Segments equal in their end points are one; the first of them stays.
+TEST(Pdf417PostStage, DuplicateSegmentsKeepTheFirst) {
+  barcode::Pdf417SegmentList list;
+  list.items = barcode::AllocArray<barcode::Pdf417Segment>(4);
+  const barcode::Pdf417Segment a{1, 2, 3, 4, 0.5, 2, 0}, b{1, 2, 3, 5, 0.5, 2, 0};
+  barcode::Pdf417Segment a2 = a;
+  a2.kind = 4;  // differs past the end points only
+  list.items[0] = a;
+  list.items[1] = b;
+  list.items[2] = a2;
+  list.items[3] = b;
+  list.count = 4;
+  barcode::RemoveDuplicateSegments(&list);
+  ASSERT_EQ(list.count, 2);
+  EXPECT_EQ(list.items[0].kind, 2);
+  EXPECT_EQ(list.items[1].y2, 5);
+}
+
+}  // namespace
