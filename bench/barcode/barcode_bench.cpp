@@ -219,6 +219,65 @@ void BM_WorkImagesAlone(benchmark::State& state) {
       pages * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// A 300-dpi label with a PDF417 and a MaxiCode among text: the front-end with
+// PDF417 (both types) and MaxiCode wanted, against zxing-cpp reading PDF417
+// and MaxiCode (it decodes the MaxiCode; we only locate it).
+const char kPdfText[] = "SHIP TO: 4711 MAIN ST, SPRINGFIELD 12345-6789 / ORDER 0012345678";
+
+fixtures::Page TwoDimensionalPage() {
+  fixtures::Page page(1200, 1800);
+  fixtures::Rng rng(7);
+  fixtures::DrawClutter(&page, &rng, 14, 3);
+  const auto rows = fixtures::EncodePdf417(kPdfText, 6, 4);
+  fixtures::DrawModules(&page, rows, 600, 500, 3, 9, 0, 4);
+  const fixtures::Page maxi = fixtures::DrawMaxiCode("MAXICODE 0012345678", 4, 1.0f);
+  fixtures::Paste(&page, maxi, 600, 1250, 0);
+  return page;
+}
+
+void BM_LocatePdf417MaxiCode(benchmark::State& state) {
+  const fixtures::Page page = TwoDimensionalPage();
+  const crop::SourceImage image = GreyImage(page);
+  crop::LocateOptions options = CropOptions(page, 300);
+  std::memset(options.types, 0, sizeof(options.types));
+  options.types[11] = options.types[12] = options.types[15] = 1;
+  int pdf = 0, maxi = 0;
+  for (auto _ : state) {
+    barcode::SymbolResultList results{0, nullptr};
+    if (crop::LocateBarcodes(&image, &options, &results) != crop::kLocateOk) {
+      state.SkipWithError("LocateBarcodes failed");
+      break;
+    }
+    pdf = maxi = 0;
+    for (int i = 0; i < results.count; ++i) {
+      pdf += results.items[i].type == 11 && std::strcmp(results.items[i].text, kPdfText) == 0;
+      maxi += results.items[i].type == 15;
+    }
+    crop::FreeLocateResults(&results);
+  }
+  state.counters["pdf417"] = pdf;
+  state.counters["maxicode"] = maxi;
+}
+
+void BM_ZxingPdf417MaxiCode(benchmark::State& state) {
+  const fixtures::Page page = TwoDimensionalPage();
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::PDF417 | ZXing::BarcodeFormat::MaxiCode);
+  hints.setTryRotate(true);
+  int pdf = 0, maxi = 0;
+  for (auto _ : state) {
+    const ZXing::ImageView view(page.grey.data(), page.width, page.height, ZXing::ImageFormat::Lum);
+    pdf = maxi = 0;
+    for (const ZXing::Result& r : ZXing::ReadBarcodes(view, hints)) {
+      if (!r.isValid()) continue;
+      pdf += r.format() == ZXing::BarcodeFormat::PDF417 && r.text() == kPdfText;
+      maxi += r.format() == ZXing::BarcodeFormat::MaxiCode;
+    }
+  }
+  state.counters["pdf417"] = pdf;
+  state.counters["maxicode"] = maxi;
+}
+
 #define PAGE_BENCHMARK(name)                                               \
   BENCHMARK(name)                                                          \
       ->ArgsProduct({{300, 203}, {bench_heap::kWarm, bench_heap::kFresh}}) \
@@ -229,6 +288,8 @@ PAGE_BENCHMARK(BM_LocateBarcodesNothingToFind);
 PAGE_BENCHMARK(BM_ZxingNothingToFind);
 PAGE_BENCHMARK(BM_WorkImagesAlone);
 BENCHMARK(BM_ScanSymbols)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocatePdf417MaxiCode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZxingPdf417MaxiCode)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

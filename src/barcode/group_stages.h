@@ -31,7 +31,7 @@ void ObserveStages(StageObserver observer);
 // Tells the observer, if any, that a stage starts.
 void ObserveStage(const char* stage, const ScanContext& ctx);
 
-// Keeps the first of candidates whose first four 32-bit words are equal.
-void RemoveDuplicateStarts(TrackList* list);
+// Keeps the first of segments whose first four 32-bit words are equal.
+void RemoveDuplicateSegments(Pdf417SegmentList* list);
 
 }  // namespace barcode

@@ -20,6 +20,11 @@ struct FinderList {
   int32_t count = 0;
 };
 
+struct Pdf417SegmentList {
+  Buffer<Pdf417Segment> items;
+  int32_t count = 0;
+};
+
 struct ScanContext {
   BinaryImage image{};
   ScanOptions options{};
@@ -37,9 +42,9 @@ struct ScanContext {
   TrackList hanXinTracks, hanXinCandidates;
   TrackList pdf417Tracks, pdf417Candidates;
   TrackList bullseyeTracks, bullseyeCandidates;
-  FinderList qrFinders, hanXinFinders, pdf417Finders, bullseyeFinders;
-  // PDF417 start/stop candidates handed to the post stage.
-  TrackList pdf417Starts;
+  FinderList qrFinders, hanXinFinders, bullseyeFinders;
+  // Start and stop stripes handed to the PDF417 post stage.
+  Pdf417SegmentList pdf417Segments;
 
   // One per linear symbol examined and not yet passed; grows as needed.
   Buffer<FoundArea> foundAreas;

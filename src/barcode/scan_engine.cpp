@@ -277,7 +277,7 @@ int32_t ScanSymbols(BinaryImage* image, int step, SymbolResultList* results,
       {options->qrCode == 1, nullptr, nullptr, &ctx.qrFinders, 89},
       {options->dataMatrix == 1, &ctx.dataMatrixTracks, &ctx.dataMatrixCandidates, nullptr, 91},
       {options->hanXin == 1, &ctx.hanXinTracks, &ctx.hanXinCandidates, &ctx.hanXinFinders, 93},
-      {options->pdf417 == 1, &ctx.pdf417Tracks, &ctx.pdf417Candidates, &ctx.pdf417Finders, 95},
+      {options->pdf417 == 1, &ctx.pdf417Tracks, &ctx.pdf417Candidates, nullptr, 95},
       {options->bullseye == 1, &ctx.bullseyeTracks, &ctx.bullseyeCandidates, &ctx.bullseyeFinders,
        97},
   };
@@ -286,7 +286,10 @@ int32_t ScanSymbols(BinaryImage* image, int step, SymbolResultList* results,
     bool ok = true;
     if (g.tracks) ok = AllocTracks(g.tracks, capacity) && AllocTracks(g.candidates, capacity);
     if (ok && g.finders) ok = AllocFinders(g.finders);
-    if (ok && g.site == 95) ok = AllocTracks(&ctx.pdf417Starts, capacity);
+    if (ok && g.site == 95) {
+      ctx.pdf417Segments.items = AllocUninitializedArray<Pdf417Segment>(kMaxPdf417Segments);
+      ok = ctx.pdf417Segments.items != nullptr;
+    }
     if (!ok) {
       PushErrorTrail(kCategoryMemory, kModuleScan, g.site);
       PushErrorTrail(kCategoryStageFailed, kModuleScan, 105);
@@ -344,12 +347,12 @@ int32_t ScanSymbols(BinaryImage* image, int step, SymbolResultList* results,
   const Post posts[] = {
       {ctx.options.qrCode == 1 && ctx.qrFinders.count > 0, QrPostStage, 111},
       {ctx.options.hanXin == 1, HanXinPostStage, 113},
-      {ctx.options.pdf417 == 1 && ctx.pdf417Starts.count > 0, Pdf417PostStage, 117},
+      {ctx.options.pdf417 == 1 && ctx.pdf417Segments.count > 0, Pdf417PostStage, 117},
       {ctx.options.bullseye == 1, BullseyePostStage, 119},
   };
   for (const Post& p : posts) {
     if (!p.on) continue;
-    if (p.site == 117) RemoveDuplicateStarts(&ctx.pdf417Starts);
+    if (p.site == 117) RemoveDuplicateSegments(&ctx.pdf417Segments);
     int32_t code = p.stage(&ctx, results);
     if (code != 0) {
       PushErrorTrail(kCategoryStageFailed, kModuleScan, p.site);

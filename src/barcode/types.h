@@ -142,6 +142,17 @@ struct FinderPoint {
 };
 static_assert(sizeof(FinderPoint) == 32, "FinderPoint layout");
 
+// A straight PDF417 start or stop stripe, first to second end point.
+struct Pdf417Segment {
+  float x1, y1, x2, y2;
+  double angle;  // radians, of the line from the first to the second point
+  int32_t kind;
+  int32_t used;
+};
+static_assert(sizeof(Pdf417Segment) == 32, "Pdf417Segment layout");
+
+constexpr int kMaxPdf417Segments = 1000;
+
 // Where the scan line of a linear symbol crossed it: one row per column.
 struct FoundArea {
   int32_t* rows;

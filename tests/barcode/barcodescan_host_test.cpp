@@ -138,6 +138,38 @@ TEST(Barcodescan, JsonMatchesTheDrawnSymbols) {
   EXPECT_NE(bad.err.find("bs_bad.png"), std::string::npos);
 }
 
+// PDF417 upright and turned a quarter (the front-end's turned pass) and a
+// MaxiCode, located by name; the MaxiCode box is the symbol's.
+TEST(Barcodescan, Pdf417AndMaxiCode) {
+  Page page(900, 1200);
+  const auto rows = fixtures::EncodePdf417("PDF417 ON A LABEL", 4, 3);
+  fixtures::DrawModules(&page, rows, 450, 200, 2, 6, 0, 4);
+  const auto turned = fixtures::EncodePdf417("TURNED 90", 3, 2);
+  fixtures::DrawModules(&page, turned, 450, 550, 2, 6, 90, 4);
+  const Page maxi = fixtures::DrawMaxiCode("MAXI", 4, 0.75f);
+  fixtures::Paste(&page, maxi, 450, 950, 0);
+  const std::string path = ::testing::TempDir() + "bs_2d.png";
+  WritePng(path, page, 8, 203);
+  ToolRun run = RunTool("--json --types PDF417,MAXICODE " + path);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::map<std::string, int> seen;
+  std::istringstream lines(run.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    nlohmann::json j = nlohmann::json::parse(line);
+    const std::string type = j["type"], text = j["text"];
+    ++seen[type + " " + text];
+    if (type != "MAXICODE") continue;
+    const int left = j["left"], width = j["width"];
+    EXPECT_NEAR(left + width / 2.0, 450, 10) << line;
+    EXPECT_NEAR(width, maxi.width, maxi.width * 0.3) << line;
+  }
+  EXPECT_EQ(seen["PDF417 PDF417 ON A LABEL"], 1) << run.out;
+  EXPECT_EQ(seen["PDF417 TURNED 90"], 1) << run.out;
+  EXPECT_EQ(seen["MAXICODE 1234567890"], 1) << run.out;
+  EXPECT_EQ(seen.size(), 3u) << run.out;
+}
+
 }  // namespace
 
 #endif

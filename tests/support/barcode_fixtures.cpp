@@ -159,25 +159,10 @@ Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOpti
 
 void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
                 double angleDegrees, int quietModules) {
-  const double a = angleDegrees * M_PI / 180.0;
-  const double ca = std::cos(a), sa = std::sin(a);
-  const double halfW = (m.columns / 2.0 + quietModules) * moduleSize;
-  const double halfH = (m.rows / 2.0 + quietModules) * moduleSize;
-  const double reach = std::hypot(halfW, halfH) + 2;
-  const int x0 = std::max(0, static_cast<int>(centreX - reach));
-  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
-  const int y0 = std::max(0, static_cast<int>(centreY - reach));
-  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) {
-      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
-      const double u = px * ca + py * sa, v = -px * sa + py * ca;
-      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
-      const int c = static_cast<int>(std::floor(u / moduleSize + m.columns / 2.0));
-      const int r = static_cast<int>(std::floor(v / moduleSize + m.rows / 2.0));
-      const bool dark = r >= 0 && c >= 0 && r < m.rows && c < m.columns && m.Dark(r, c);
-      page->at(x, y) = dark ? 0 : 255;
-    }
+  std::vector<std::vector<uint8_t>> rows(m.rows, std::vector<uint8_t>(m.columns));
+  for (int r = 0; r < m.rows; ++r)
+    for (int c = 0; c < m.columns; ++c) rows[r][c] = m.Dark(r, c);
+  DrawModules(page, rows, centreX, centreY, moduleSize, moduleSize, angleDegrees, quietModules);
 }
 
 std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {
@@ -193,6 +178,107 @@ std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {
     const double cx = (p.topLeft().x + p.topRight().x + p.bottomLeft().x + p.bottomRight().x) / 4.0;
     const double cy = (p.topLeft().y + p.topRight().y + p.bottomLeft().y + p.bottomRight().y) / 4.0;
     reads.push_back({r.text(), cx, cy});
+  }
+  return reads;
+}
+
+std::vector<std::vector<uint8_t>> EncodePdf417(const std::string& data, int columns, int level) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = BARCODE_PDF417;
+  symbol->input_mode = DATA_MODE;
+  symbol->option_1 = level;
+  symbol->option_2 = columns;
+  std::vector<std::vector<uint8_t>> rows;
+  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                           static_cast<int>(data.size()));
+  if (rc < ZINT_ERROR) {
+    for (int r = 0; r < symbol->rows; ++r) {
+      std::vector<uint8_t> row;
+      for (int col = 0; col < symbol->width; ++col)
+        row.push_back((symbol->encoded_data[r][col / 8] >> (col % 8)) & 1);
+      rows.push_back(row);
+    }
+  }
+  ZBarcode_Delete(symbol);
+  return rows;
+}
+
+void DrawModules(Page* page, const std::vector<std::vector<uint8_t>>& rows, double centreX,
+                 double centreY, double moduleWidth, double rowHeight, double angleDegrees,
+                 int quietModules) {
+  if (rows.empty()) return;
+  const double a = angleDegrees * M_PI / 180.0, ca = std::cos(a), sa = std::sin(a);
+  const double w = rows[0].size() * moduleWidth, h = rows.size() * rowHeight;
+  const double halfW = w / 2 + quietModules * moduleWidth, halfH = h / 2 + quietModules * moduleWidth;
+  const double reach = std::sqrt(halfW * halfW + halfH * halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int col = static_cast<int>(std::floor((u + w / 2) / moduleWidth));
+      const int row = static_cast<int>(std::floor((v + h / 2) / rowHeight));
+      const bool dark = row >= 0 && row < static_cast<int>(rows.size()) && col >= 0 &&
+                        col < static_cast<int>(rows[0].size()) && rows[row][col];
+      page->at(x, y) = dark ? 0 : 255;
+    }
+}
+
+Page DrawMaxiCode(const std::string& data, int mode, float scale) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = BARCODE_MAXICODE;
+  symbol->option_1 = mode;
+  symbol->scale = scale;
+  // Modes 2 and 3 carry a postcode, country and service class beside the data.
+  const std::string input = data;
+  if (mode == 2) std::strcpy(symbol->primary, "152382802840001");
+  if (mode == 3) std::strcpy(symbol->primary, "B1050 056999");
+  Page out(0, 0);
+  if (ZBarcode_Encode_and_Buffer(symbol, reinterpret_cast<const unsigned char*>(input.data()),
+                                 static_cast<int>(input.size()), 0) < ZINT_ERROR) {
+    out = Page(symbol->bitmap_width, symbol->bitmap_height);
+    for (size_t i = 0; i < out.grey.size(); ++i) out.grey[i] = symbol->bitmap[i * 3];
+  }
+  ZBarcode_Delete(symbol);
+  return out;
+}
+
+void Paste(Page* page, const Page& src, double centreX, double centreY, double angleDegrees) {
+  const double a = angleDegrees * M_PI / 180.0, ca = std::cos(a), sa = std::sin(a);
+  const double reach = std::hypot(src.width, src.height) / 2 + 2;
+  for (int y = std::max(0, static_cast<int>(centreY - reach));
+       y <= std::min(page->height - 1, static_cast<int>(centreY + reach)); ++y)
+    for (int x = std::max(0, static_cast<int>(centreX - reach));
+         x <= std::min(page->width - 1, static_cast<int>(centreX + reach)); ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const int u = static_cast<int>(std::floor(px * ca + py * sa + src.width / 2.0));
+      const int v = static_cast<int>(std::floor(-px * sa + py * ca + src.height / 2.0));
+      if (u < 0 || v < 0 || u >= src.width || v >= src.height) continue;
+      page->at(x, y) = src.grey[static_cast<size_t>(v) * src.width + u];
+    }
+}
+
+std::vector<ZxingPdf417> ReadPdf417WithZxing(const Page& page) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(BarcodeFormat::PDF417);
+  hints.setTryRotate(true);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingPdf417> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    ZxingPdf417 read{r.text(), page.width, page.height, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      read.left = std::min(read.left, r.position()[k].x);
+      read.right = std::max(read.right, r.position()[k].x);
+      read.top = std::min(read.top, r.position()[k].y);
+      read.bottom = std::max(read.bottom, r.position()[k].y);
+    }
+    reads.push_back(read);
   }
   return reads;
 }

@@ -78,6 +78,30 @@ struct ZxingMatrixRead {
 // zxing-cpp's reads of the page restricted to QR Code (qr) or Data Matrix.
 std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr);
 
+// Module rows of a zint PDF417 symbol (1 = bar) for a number of data
+// columns (0: zint's choice) and security level (-1: zint's choice); empty
+// when zint refuses. The data goes in as bytes.
+std::vector<std::vector<uint8_t>> EncodePdf417(const std::string& data, int columns, int level);
+
+// Draws module rows (1 dark) of moduleWidth x rowHeight pixels, centred at
+// (centreX, centreY) and turned clockwise by angleDegrees, with a light
+// quiet zone of quietModules around them.
+void DrawModules(Page* page, const std::vector<std::vector<uint8_t>>& rows, double centreX,
+                 double centreY, double moduleWidth, double rowHeight, double angleDegrees,
+                 int quietModules = 2);
+
+// A zint MaxiCode (mode 2-6) drawn by zint at the given scale (about ten
+// pixels a module at scale 1), as a grey page of its own; empty on refusal.
+Page DrawMaxiCode(const std::string& data, int mode, float scale);
+// Copies src onto page centred at (centreX, centreY), turned clockwise.
+void Paste(Page* page, const Page& src, double centreX, double centreY, double angleDegrees);
+
+struct ZxingPdf417 {
+  std::string text;
+  int left, top, right, bottom;  // upright box of the corners zxing found
+};
+std::vector<ZxingPdf417> ReadPdf417WithZxing(const Page& page);
+
 // Our binary scan image (1 dark) from a page at a threshold.
 std::vector<uint8_t> Binarize(const Page& page, int threshold = 128);
 

@@ -1,0 +1,253 @@
+// The bullseye (MaxiCode) group: eleven equal runs across the rings in a
+// row, confirmed down the column, along both diagonals and by the roundness
+// of the light centre; after the row pass each confirmed bullseye is
+// reported with the square of its symbol, found from the dark fill around it.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "barcode/alloc.h"
+#include "barcode/error_trail.h"
+#include "barcode/group_stages.h"
+#include "barcode/result_store.h"
+#include "barcode/scan.h"
+
+namespace barcode {
+
+namespace {
+
+constexpr int kRings = 11;
+constexpr int kCentre = 5;
+constexpr int kBullseyeKind = 7;
+constexpr int kRoundWindowMargin = 40;
+constexpr double kRoundPi = 3.1415926535;
+constexpr double kMinFill = 0.08;
+const int32_t kEqualRuns[kRings] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+const char kPlaceholder[] = "1234567890";
+
+bool Dark(const BinaryImage& img, int64_t x, int64_t y) {
+  return img.pixels[static_cast<size_t>(y) * img.stride + static_cast<size_t>(x)] != 0;
+}
+bool Inside(const BinaryImage& img, int64_t x, int64_t y) {
+  return x >= 0 && y >= 0 && x < img.width && y < img.height;
+}
+
+// The 11 runs met along (dx, dy) through (x, y), that pixel's run in the
+// middle; every run must end inside the image. first: steps from (x, y)
+// back to the start of the middle run.
+bool RunsThrough(const BinaryImage& img, int64_t x, int64_t y, int dx, int dy, uint32_t* runs,
+                 int64_t* first) {
+  if (!Inside(img, x, y)) return false;
+  std::fill(runs, runs + kRings, 0u);
+  const bool colour = Dark(img, x, y);
+  for (int dir = -1; dir <= 1; dir += 2) {
+    int idx = kCentre;
+    bool c = colour;
+    int64_t t = dir < 0 ? 0 : 1;
+    while (true) {
+      const int64_t px = x + t * dx, py = y + t * dy;
+      if (!Inside(img, px, py)) return false;
+      if (Dark(img, px, py) != c) {
+        if (dir < 0 && idx == kCentre) *first = t + 1;
+        idx += dir;
+        if (idx < 0 || idx >= kRings) break;
+        c = !c;
+      }
+      ++runs[idx];
+      t += dir;
+    }
+  }
+  return true;
+}
+
+struct Found {
+  double x, y, size;
+};
+
+// The light region around the centre: more than 25 pixels, more than 0.15
+// of the area of the centre's disc as the runs measured it, and round by
+// 4 pi area / perimeter^2.
+bool Round(const BinaryImage& img, const Found& f, double centreRun) {
+  const int64_t side = static_cast<int64_t>(f.size + 0.5) + kRoundWindowMargin;
+  const int64_t left = static_cast<int64_t>(f.x) - side / 2, top = static_cast<int64_t>(f.y) - side / 2;
+  const size_t cells = static_cast<size_t>(side) * static_cast<size_t>(side);
+  Buffer<uint8_t> mark = AllocArray<uint8_t>(cells);
+  Buffer<int32_t> stack = AllocUninitializedArray<int32_t>(cells);
+  if (!mark || !stack) return false;
+  auto light = [&](int64_t wx, int64_t wy) {
+    const int64_t x = left + wx, y = top + wy;
+    return wx >= 0 && wy >= 0 && wx < side && wy < side && Inside(img, x, y) && !Dark(img, x, y);
+  };
+  const int64_t sx = static_cast<int64_t>(f.x) - left, sy = static_cast<int64_t>(f.y) - top;
+  if (!light(sx, sy)) return false;
+  size_t depth = 0;
+  stack[depth++] = static_cast<int32_t>(sy * side + sx);
+  mark[sy * side + sx] = 1;
+  int64_t area = 0;
+  const int ddx[4] = {1, -1, 0, 0}, ddy[4] = {0, 0, 1, -1};
+  while (depth > 0) {
+    const int32_t at = stack[--depth];
+    const int64_t wx = at % side, wy = at / side;
+    ++area;
+    for (int k = 0; k < 4; ++k) {
+      const int64_t nx = wx + ddx[k], ny = wy + ddy[k];
+      if (!light(nx, ny) || mark[ny * side + nx]) continue;
+      mark[ny * side + nx] = 1;
+      stack[depth++] = static_cast<int32_t>(ny * side + nx);
+    }
+  }
+  // Perimeter: the region's outline edges, times pi / 4 (a digital disc's
+  // outline is 4 d; its circumference pi d).
+  int64_t edges = 0;
+  for (int64_t wy = 0; wy < side; ++wy)
+    for (int64_t wx = 0; wx < side; ++wx) {
+      if (!mark[wy * side + wx]) continue;
+      for (int k = 0; k < 4; ++k) {
+        const int64_t nx = wx + ddx[k], ny = wy + ddy[k];
+        edges += nx < 0 || ny < 0 || nx >= side || ny >= side || !mark[ny * side + nx];
+      }
+    }
+  const double perimeter = edges * kRoundPi / 4;
+  const double reference = kRoundPi * centreRun * centreRun / 4;
+  if (area <= 25 || area <= 0.15 * reference || edges == 0) return false;
+  const double roundness = 4 * kRoundPi * area / (perimeter * perimeter);
+  return std::fabs(1 - roundness) < 0.35;
+}
+
+// The bullseye through (column, row): rings down the column, the centre and
+// size measured from them and across, rings along both diagonals, a round
+// light centre.
+bool Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out) {
+  uint32_t runs[kRings];
+  int64_t first = 0;
+  if (!RunsThrough(img, column, row, 0, 1, runs, &first)) return false;
+  if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 700) return false;
+  uint32_t height = 0;
+  for (uint32_t r : runs) height += r;
+  const double cy = row + first + runs[kCentre] / 2.0;
+  const double verticalCentre = runs[kCentre];
+  const int64_t iy = static_cast<int64_t>(cy);
+  if (!RunsThrough(img, column, iy, 1, 0, runs, &first)) return false;
+  uint32_t width = 0;
+  for (uint32_t r : runs) width += r;
+  const double cx = column + first + runs[kCentre] / 2.0;
+  const double centreRun = (verticalCentre + runs[kCentre]) / 2;
+  const int64_t ix = static_cast<int64_t>(cx);
+  for (int dy = -1; dy <= 1; dy += 2) {
+    if (!RunsThrough(img, ix, iy, 1, dy, runs, &first)) return false;
+    if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 800) return false;
+  }
+  *out = Found{cx, cy, (width + height) / 2.0};
+  return Round(img, *out, centreRun);
+}
+
+}  // namespace
+
+int32_t BullseyeRowStage(ScanContext* ctx) {
+  TrackList& tracks = ctx->bullseyeTracks;
+  TrackList& candidates = ctx->bullseyeCandidates;
+  candidates.count = 0;
+  for (int32_t i = 0; i + kRings <= ctx->runCount; i += 2) {
+    if (PatternVariance(ctx->runs.get() + i, kRings, kEqualRuns, kRings, 512) < 700)
+      AddCandidate(&candidates, ctx->runStarts[i + kCentre],
+                   static_cast<int32_t>(ctx->runs[i + kCentre]), ctx->row, 0, kBullseyeKind);
+  }
+  ClearMatched(&tracks);
+  const int noLimit = static_cast<int>(std::max(ctx->image.width, ctx->image.height)) + 1;
+  MergeCandidates(&tracks, candidates, ctx->step, noLimit);
+  PruneTracks(&tracks, ctx->step);
+  FinderList& points = ctx->bullseyeFinders;
+  for (int32_t t = 0; t < tracks.count; ++t) {
+    RowTrack& track = tracks.items[t];
+    if (track.span <= 0 || (track.done & kDoneLinear)) continue;
+    Found f;
+    if (!Confirm(ctx->image, track.x + track.width / 2,
+                 static_cast<int64_t>(track.firstRow) + track.span, &f))
+      continue;
+    if (points.count >= kMaxFinderPoints - 1) {
+      PushErrorTrail(kCategoryMemory, kModuleScan, 215);
+      return 1;
+    }
+    points.items[points.count++] = FinderPoint{f.x, f.y, f.size, 0};
+    track.done |= kDoneLinear;
+  }
+  return 0;
+}
+
+namespace {
+
+// Fill (dark share) of a row or column segment of the image.
+double Fill(const BinaryImage& img, bool row, int64_t at, int64_t from, int64_t to) {
+  int64_t dark = 0;
+  for (int64_t k = from; k <= to; ++k) dark += row ? Dark(img, k, at) : Dark(img, at, k);
+  return to >= from ? static_cast<double>(dark) / static_cast<double>(to - from + 1) : 0;
+}
+
+// One side of the symbol: from the bullseye's rim outwards to the last line
+// before a gap of `gap` lines whose fill is under 8 %, or the window's edge.
+int64_t Side(const BinaryImage& img, bool rows, int64_t from, int64_t limit, int dir, int64_t gap,
+             int64_t spanFrom, int64_t spanTo) {
+  int64_t last = from, quiet = 0;
+  for (int64_t at = from; dir > 0 ? at <= limit : at >= limit; at += dir) {
+    if (Fill(img, rows, at, spanFrom, spanTo) < kMinFill) {
+      if (++quiet >= gap) return last;
+    } else {
+      quiet = 0;
+      last = at;
+    }
+  }
+  return last;
+}
+
+}  // namespace
+
+int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
+  ObserveStage("bullseye", *ctx);
+  const BinaryImage& img = ctx->image;
+  const FinderList& points = ctx->bullseyeFinders;
+  Buffer<ReaderOutput> output = AllocArray<ReaderOutput>(1);
+  if (!output) return 0;  // nothing to report with
+  for (int32_t i = 0; i < points.count && results->count < kMaxResults; ++i) {
+    const FinderPoint& p = points.items[i];
+    const int64_t cx = static_cast<int64_t>(p.x + 0.5), cy = static_cast<int64_t>(p.y + 0.5);
+    if (!Inside(img, cx, cy)) {
+      PushErrorTrail(kCategoryNotFound, kModuleScan, 219);
+      continue;
+    }
+    // Inner diameter: the light centre straight up and down.
+    int64_t above = cy, below = cy;
+    while (above >= 0 && !Dark(img, cx, above)) --above;
+    while (below < img.height && !Dark(img, cx, below)) ++below;
+    const double d = static_cast<double>(std::max<int64_t>(below - above - 1, 0));
+    const double h = d * std::sqrt(3.0) / 2;
+    const double halfW = (34 * h * std::sqrt(3.0) / 2 + 10 * d) / 2, halfH = (32 * h + 9 * d) / 2;
+    const int64_t wl = std::max<int64_t>(0, static_cast<int64_t>(cx - halfW));
+    const int64_t wr = std::min<int64_t>(img.width - 1, static_cast<int64_t>(cx + halfW));
+    const int64_t wt = std::max<int64_t>(0, static_cast<int64_t>(cy - halfH));
+    const int64_t wb = std::min<int64_t>(img.height - 1, static_cast<int64_t>(cy + halfH));
+    const int64_t rim = static_cast<int64_t>(p.size / 2);
+    const int64_t gap = std::max<int64_t>(3, static_cast<int64_t>(2 * d));
+    const int64_t left = Side(img, false, std::max(wl, cx - rim), wl, -1, gap, wt, wb);
+    const int64_t right = Side(img, false, std::min(wr, cx + rim), wr, 1, gap, wt, wb);
+    const int64_t top = Side(img, true, std::max(wt, cy - rim), wt, -1, gap, left, right);
+    const int64_t bottom = Side(img, true, std::min(wb, cy + rim), wb, 1, gap, left, right);
+    if (right - left < 2 * rim || bottom - top < 2 * rim || d <= 0) {
+      PushErrorTrail(kCategoryNotFound, kModuleScan, 221);
+      continue;
+    }
+    // Widened a little, then cut to the image.
+    const int64_t x0 = std::max<int64_t>(0, left - 3), y0 = std::max<int64_t>(0, top - 3);
+    const int64_t x1 = std::min<int64_t>(img.width, left - 3 + (right - left + 1) + 6);
+    const int64_t y1 = std::min<int64_t>(img.height, top - 3 + (bottom - top + 1) + 6);
+    std::memcpy(output[0].text, kPlaceholder, sizeof(kPlaceholder));
+    std::memcpy(output[0].secondText, kPlaceholder, sizeof(kPlaceholder));
+    output[0].moduleSize = d;
+    const int32_t width = static_cast<int32_t>(x1 - x0), height = static_cast<int32_t>(y1 - y0);
+    const SymbolRect rect{static_cast<int32_t>(x0 + width / 2), static_cast<int32_t>(y0 + height / 2),
+                          width, height};
+    StoreResult(&ctx->image, results, kMaxiCodeLocated, output[0], rect, 0, Erase::kNo);
+  }
+  return 0;
+}
+
+}  // namespace barcode
