@@ -19,7 +19,7 @@ constexpr int32_t kErrorBadParameters = -50101307;
 
 struct Field {
   int32_t q = 0;  // field size
-  uint8_t exp[256];
+  uint8_t exp[512];  // twice over, so that a sum of two logarithms needs no modulo
   int16_t log[256];
 
   // False when the polynomial does not generate every non-zero element, so
@@ -35,12 +35,12 @@ struct Field {
       e <<= 1;
       if (e >= q) e = (q - 1) & (e ^ polynomial);
     }
-    exp[q - 1] = exp[0];
+    for (int32_t i = q - 1; i < 2 * (q - 1) + 1; ++i) exp[i] = exp[i - (q - 1)];
     return true;
   }
   uint8_t Mul(uint8_t a, uint8_t b) const {
     if (a == 0 || b == 0) return 0;
-    return exp[(log[a] + log[b]) % (q - 1)];
+    return exp[log[a] + log[b]];
   }
   uint8_t Inv(uint8_t a) const { return exp[(q - 1 - log[a]) % (q - 1)]; }
   // alpha^k for any k.

@@ -1,8 +1,10 @@
-// Code-page conversion on Windows: into UTF-16 and out again.
-// Our headers first: <windows.h> defines the HRESULT codes as macros.
+// Code-page conversion on Windows: into UTF-16 and out again. Our own
+// declarations come first: <windows.h> defines names that abi.h spells out.
 #include "platform/os.h"
 
 #include <windows.h>
+
+#include <climits>
 
 namespace os {
 

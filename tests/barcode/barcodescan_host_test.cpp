@@ -170,6 +170,33 @@ TEST(Barcodescan, Pdf417AndMaxiCode) {
   EXPECT_EQ(seen.size(), 3u) << run.out;
 }
 
+// By default QR Codes are read too, every copy of a repeated one, with their
+// module size and angle.
+TEST(Barcodescan, DefaultTypesReadEveryQrCodeCopy) {
+  Page page(700, 700);
+  const fixtures::Matrix repeated = fixtures::EncodeMatrix(BARCODE_QRCODE, "REPEATED 1");
+  const fixtures::Matrix other = fixtures::EncodeMatrix(BARCODE_QRCODE, "other text");
+  fixtures::DrawMatrix(&page, repeated, 170, 170, 4, 0);
+  fixtures::DrawMatrix(&page, repeated, 520, 180, 4, 0);
+  fixtures::DrawMatrix(&page, other, 350, 500, 4, 90);
+  const std::string path = ::testing::TempDir() + "bs_qr.png";
+  WritePng(path, page, 8, 300);
+  ToolRun run = RunTool("--json " + path);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::map<std::string, int> seen;
+  std::istringstream lines(run.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    nlohmann::json j = nlohmann::json::parse(line);
+    EXPECT_EQ(j["type"], "QR_CODE") << line;
+    EXPECT_NEAR(double(j["module"]), 4.0, 0.3) << line;
+    ASSERT_TRUE(j.contains("angle")) << line;
+    ++seen[j["text"]];
+  }
+  EXPECT_EQ(seen["REPEATED 1"], 2);
+  EXPECT_EQ(seen["other text"], 1);
+}
+
 }  // namespace
 
 #endif
