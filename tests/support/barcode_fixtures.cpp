@@ -26,6 +26,49 @@ std::vector<uint8_t> EncodeLinear(int zintSymbology, const std::string& data, bo
   return modules;
 }
 
+ModuleGrid EncodeMatrix(int zintSymbology, const std::string& data, int size, int inputMode) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  symbol->option_2 = size;
+  symbol->input_mode = inputMode;
+  ModuleGrid grid;
+  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                           static_cast<int>(data.size()));
+  if (rc < ZINT_ERROR) {
+    grid.rows = symbol->rows;
+    grid.columns = symbol->width;
+    for (int r = 0; r < grid.rows; ++r)
+      for (int c = 0; c < grid.columns; ++c)
+        grid.dark.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return grid;
+}
+
+void DrawMatrix(Page* page, const ModuleGrid& grid, double centreX, double centreY,
+                double modulePixels, double angleDegrees, int quietModules) {
+  const double a = angleDegrees * M_PI / 180.0;
+  const double ca = std::cos(a), sa = std::sin(a);
+  const double halfW = (grid.columns / 2.0 + quietModules) * modulePixels;
+  const double halfH = (grid.rows / 2.0 + quietModules) * modulePixels;
+  const double reach = std::sqrt(halfW * halfW + halfH * halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      int c = static_cast<int>(std::floor(u / modulePixels + grid.columns / 2.0));
+      int r = static_cast<int>(std::floor(v / modulePixels + grid.rows / 2.0));
+      bool dark = r >= 0 && c >= 0 && r < grid.rows && c < grid.columns && grid.at(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
+  }
+}
+
 void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement& at,
                 int quietModules) {
   const double a = at.angleDegrees * M_PI / 180.0;
@@ -132,6 +175,26 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
       if (r.format() == format) name = ours;
     }
     reads.push_back({name, r.text()});
+  }
+  return reads;
+}
+
+std::vector<ZxingMatrixRead> ReadDataMatrixWithZxing(const Page& page) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(BarcodeFormat::DataMatrix);
+  hints.setTryRotate(true);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingMatrixRead> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    const Position& p = r.position();
+    auto dist = [](PointI a, PointI b) { return std::hypot(a.x - b.x, a.y - b.y); };
+    const std::vector<uint8_t>& bytes = r.bytes();
+    reads.push_back({std::string(bytes.begin(), bytes.end()),
+                     (p[0].x + p[1].x + p[2].x + p[3].x) / 4.0,
+                     (p[0].y + p[1].y + p[2].y + p[3].y) / 4.0, dist(p[0], p[1]),
+                     dist(p[1], p[2])});
   }
   return reads;
 }

@@ -45,11 +45,34 @@ void AddNoise(Page* page, Rng* rng, int amplitude);
 void BoxBlur(Page* page);
 Page Rotate90(const Page& page);  // clockwise
 
+// Module grid of a two-dimensional zint symbol, row 0 at the top, 1 dark;
+// empty when zint refuses. size is zint's option_2 (0 automatic).
+struct ModuleGrid {
+  int rows = 0, columns = 0;
+  std::vector<uint8_t> dark;
+  uint8_t at(int r, int c) const { return dark[static_cast<size_t>(r) * columns + c]; }
+};
+ModuleGrid EncodeMatrix(int zintSymbology, const std::string& data, int size = 0,
+                        int inputMode = 0);
+
+// Draws a module grid centred at (centreX, centreY), turned clockwise, with
+// a light quiet zone of quietModules around it.
+void DrawMatrix(Page* page, const ModuleGrid& grid, double centreX, double centreY,
+                double modulePixels, double angleDegrees, int quietModules = 2);
+
 struct ZxingRead {
   std::string format;  // our names: CODE_128, EAN_13, ...
   std::string text;
 };
 std::vector<ZxingRead> ReadWithZxing(const Page& page);
+
+// zxing-cpp's Data Matrix reads: text (bytes as read) and the centre and
+// side lengths of the symbol's box.
+struct ZxingMatrixRead {
+  std::string text;
+  double centreX, centreY, width, height;
+};
+std::vector<ZxingMatrixRead> ReadDataMatrixWithZxing(const Page& page);
 
 // Our binary scan image (1 dark) from a page at a threshold.
 std::vector<uint8_t> Binarize(const Page& page, int threshold = 128);

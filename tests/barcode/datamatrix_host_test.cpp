@@ -1,0 +1,154 @@
+// Data Matrix: zint draws, we read. Codeword level (placement, correction,
+// encodations) from zint's module grid, and whole pages through the scan
+// engine and the location front-end, cross-checked with zxing-cpp.
+#include <gtest/gtest.h>
+#include <zint.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "barcode/datamatrix.h"
+#include "barcode/scan.h"
+#include "support/barcode_fixtures.h"
+
+namespace {
+
+using fixtures::ModuleGrid;
+using fixtures::Page;
+
+std::vector<uint8_t> GridCodewords(const ModuleGrid& grid) {
+  const barcode::DataMatrixSize* size = barcode::FindDataMatrixSize(grid.rows, grid.columns);
+  if (size == nullptr) return {};
+  std::vector<uint8_t> cw(size->dataCodewords + size->ecCodewords);
+  if (!barcode::ExtractCodewords(*size, grid.dark.data(), cw.data())) return {};
+  return cw;
+}
+
+// The text of a module grid, or "<uncorrectable>"/"<invalid>".
+std::string GridText(const ModuleGrid& grid) {
+  std::vector<uint8_t> cw = GridCodewords(grid);
+  if (cw.empty()) return "<no size>";
+  const barcode::DataMatrixSize* size = barcode::FindDataMatrixSize(grid.rows, grid.columns);
+  if (!barcode::CorrectDataMatrixBlocks(*size, cw.data())) return "<uncorrectable>";
+  std::vector<char> text(barcode::kReaderTextSize);
+  if (barcode::DecodeDataMatrixData(cw.data(), size->dataCodewords, text.data(),
+                                    static_cast<int32_t>(text.size())) != 0)
+    return "<invalid>";
+  return text.data();
+}
+
+struct PageScan {
+  std::unique_ptr<barcode::SymbolResult[]> items{new barcode::SymbolResult[barcode::kMaxResults]()};
+  barcode::SymbolResultList list{0, items.get()};
+  int32_t code = 0;
+  explicit PageScan(const Page& page, int step = 1) {
+    std::vector<uint8_t> bits = fixtures::Binarize(page);
+    barcode::BinaryImage image{uint32_t(page.width), uint32_t(page.width), uint32_t(page.height),
+                               1, 8, bits.data()};
+    barcode::ScanOptions o{};
+    o.dataMatrix = 1;
+    o.types[barcode::kDataMatrix] = 1;
+    code = barcode::ScanSymbols(&image, step, &list, &o);
+  }
+};
+
+// Digits that fill most of a size's data codewords (two digits each).
+std::string Digits(int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += static_cast<char>('0' + (i * 7 + 3) % 10);
+  return s;
+}
+
+TEST(DataMatrixSizes, EverySizeEncodedByZintReadsBackFromGridAndPage) {
+  for (int index = 0; index < barcode::kDataMatrixSizeCount; ++index) {
+    const barcode::DataMatrixSize& size = barcode::DataMatrixSizes()[index];
+    SCOPED_TRACE(std::to_string(size.rows) + "x" + std::to_string(size.columns));
+    const std::string data = Digits(2 * size.dataCodewords - 2);
+    ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, data, index + 1);
+    ASSERT_EQ(grid.rows, size.rows);
+    ASSERT_EQ(grid.columns, size.columns);
+    EXPECT_EQ(GridText(grid), data);
+
+    // Drawn with the L side at least 60 pixels: the finder's smallest arm is 50.
+    const int module = std::max(3, (60 + size.rows - 1) / size.rows);
+    Page page(size.columns * module + 120, size.rows * module + 120);
+    fixtures::DrawMatrix(&page, grid, page.width / 2.0, page.height / 2.0, module, 0);
+    PageScan scan(page);
+    EXPECT_EQ(scan.code, 0);
+    ASSERT_EQ(scan.list.count, 1);
+    EXPECT_STREQ(scan.items[0].text, data.c_str());
+    EXPECT_EQ(scan.items[0].type, barcode::kDataMatrix);
+    EXPECT_NEAR(scan.items[0].moduleSize, module, 0.25);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+bool Contains(const std::vector<uint8_t>& v, int value) {
+  return std::find(v.begin(), v.end(), value) != v.end();
+}
+
+std::string Bytes(int from, int to) {
+  std::string s;
+  for (int b = from; b <= to; ++b) s += static_cast<char>(b);
+  return s;
+}
+
+TEST(DataMatrixEncodations, DataDrivingEachSchemeReadsBack) {
+  struct Case {
+    const char* name;
+    std::string data;
+    int inputMode;
+    int latch;  // codeword that must occur in the symbol's data, 0 for none
+    std::string text;
+  };
+  const std::string upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ABCDEFGHIJ";
+  const std::string lower = "abcdefghijklmnopqrstuvwxyz0123456789 abcdefghij";
+  const std::string x12 = "ABC*DEF>GHI\rJKL*MNO>PQR\r012*345>678\rXYZ";
+  const std::string edifact = "@ABC[DEF\\GHI]JKL^MNO_PQR:STU;VWX<YZ=>?!\"#$%&'()";
+  const std::string binary = Bytes(128, 255) + Bytes(1, 127) + Bytes(128, 255);
+  const Case cases[] = {
+      {"ascii", "Hello, World! 0123456789 ~{}|", DATA_MODE, 0, ""},
+      {"ascii upper shift", "caf\xe9 1", DATA_MODE, 235, ""},
+      {"c40", upper, DATA_MODE, 230, ""},
+      {"c40 shifts", "ABCDEF!GHIJ\x01KLMN`OPQR\xc1STUV", DATA_MODE, 230, ""},
+      {"text", lower, DATA_MODE, 239, ""},
+      {"text shifts", "abcdef!ghij\x01klmnAopqr\xe1stuv", DATA_MODE, 239, ""},
+      {"x12", x12, DATA_MODE, 238, ""},
+      {"edifact", edifact, DATA_MODE, 240, ""},
+      {"base 256 short", Bytes(128, 200), DATA_MODE, 231, ""},
+      {"base 256 long", binary, DATA_MODE, 231, ""},
+      {"fnc1", "[01]09501101530003[10]ABC123", GS1_MODE, 232, "\x1d" "0109501101530003" "10ABC123"},
+      {"macro 05", "[)>\x1e" "05\x1d" "ABC123\x1e\x04", DATA_MODE, 236, "[)>RS05GSABC123RSEOT"},
+      {"macro 06", "[)>\x1e" "06\x1d" "XYZ\x1e\x04", DATA_MODE, 237, "[)>RS06GSXYZRSEOT"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, c.data, 0, c.inputMode);
+    ASSERT_GT(grid.rows, 0);
+    const std::string want = c.text.empty() ? c.data : c.text;
+    std::vector<uint8_t> cw = GridCodewords(grid);
+    const barcode::DataMatrixSize* size = barcode::FindDataMatrixSize(grid.rows, grid.columns);
+    cw.resize(size->dataCodewords);
+    if (c.latch != 0) {
+      EXPECT_TRUE(Contains(cw, c.latch));
+    } else {
+      for (int latch : {230, 231, 235, 238, 239, 240}) EXPECT_FALSE(Contains(cw, latch));
+    }
+    EXPECT_EQ(GridText(grid), want);
+    const int module = std::max(3, (60 + grid.rows - 1) / grid.rows);
+    Page page(grid.columns * module + 100, grid.rows * module + 100);
+    fixtures::DrawMatrix(&page, grid, page.width / 2.0, page.height / 2.0, module, 0);
+    PageScan scan(page);
+    ASSERT_EQ(scan.list.count, 1);
+    EXPECT_EQ(std::string(scan.items[0].text), want);
+    EXPECT_EQ(std::string(scan.items[0].secondText), want);
+  }
+}
+
+}  // namespace
