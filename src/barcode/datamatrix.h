@@ -49,12 +49,13 @@ struct PointD {
   double x, y;
 };
 
-// Reads the symbol whose L-finder has corner b and arm ends a (along the
-// first column) and c (along the bottom row) in region (dark where the first
-// channel is below 129). 0 with *found set when read; 0 or -6 when not; 1
-// when memory runs out.
+// Reads the symbol whose L-finder has corner b and arm ends a and c in
+// region (dark where the first channel is below 129). 0 with *found set when
+// read; 0 or -6 when not; 1 when memory runs out. When read and corners is
+// not null, it receives the symbol's own L as fitted: the end of the first
+// column, the corner and the end of the bottom row, in region pixels.
 int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
-                       ReaderOutput* output, bool* found);
+                       ReaderOutput* output, bool* found, PointD* corners = nullptr);
 
 // The L-finder search on a scan image (1 dark).
 struct PointI {

@@ -378,19 +378,92 @@ struct Frame {
   Vec a, b, c, d;
 };
 
-// The four fitted sides and their corners.
+// Share of dark pixels along a side, just inside its edge.
+double Solidity(const DarkImage& img, Vec from, Vec to, Vec centre, double inset) {
+  const Vec along = to - from;
+  const double length = Length(along);
+  if (length < 4) return 0;
+  Vec in{-along.y / length, along.x / length};
+  if (Dot(in, centre - from) < 0) in = -1.0 * in;
+  const int32_t samples = std::clamp(static_cast<int32_t>(length), 8, 2000);
+  int32_t dark = 0;
+  for (int32_t i = 0; i < samples; ++i)
+    dark += img.Dark(from + (0.1 + 0.8 * i / (samples - 1)) * along + inset * in);
+  return static_cast<double>(dark) / samples;
+}
+
+// How far a solid arm runs from corner k along u, probed just inside its
+// edge (v points inward); gaps of up to maxGap pixels are bridged.
+double WalkArm(const DarkImage& img, Vec k, Vec u, Vec v, double inset, int maxGap) {
+  const double limit = 2.0 * static_cast<double>(img.width + img.height);
+  double last = 0;
+  int gap = 0;
+  for (double t = 0; t < limit; t += 1) {
+    if (img.Dark(k + t * u + inset * v)) {
+      last = t;
+      gap = 0;
+    } else if (++gap > maxGap) {
+      break;
+    }
+  }
+  return last + 0.5;
+}
+
+// The four fitted sides and their corners. The finder's first arm (b to a)
+// is solid; its second may be a timing side that the probes followed, in
+// which case the L's corner is a. Both solid arms are then walked to their
+// ends, and the two timing sides fitted from there.
 bool TraceFrame(const DarkImage& img, Vec a, Vec b, Vec c, double scale, Frame* frame) {
-  const Vec d = a + c - b;
-  const Vec centre = 0.25 * (a + b + c + d);
-  const double side = std::max(Length(a - b), Length(c - b));
-  const double reach = 6 * scale + 0.03 * side;
+  const Vec centre0 = 0.25 * (a + b + c + (a + c - b));
+  const double span = std::max(Length(a - b), Length(c - b));
+  const double reach = 6 * scale + 0.03 * span;
   const double tol = 0.8 * scale + 1;
-  Line ba, bc, ad, cd;
-  if (!FitSide(img, b, a, centre, reach, tol, &ba) || !FitSide(img, b, c, centre, reach, tol, &bc) ||
-      !FitSide(img, a, d, centre, reach, tol, &ad) || !FitSide(img, c, d, centre, reach, tol, &cd))
+  if (Length(a - b) < 4 || Length(c - b) < 4) return false;
+  Line first, second;
+  if (!FitSide(img, b, a, centre0, reach, tol, &first)) return false;
+  const bool cornerAtB = Solidity(img, b, c, centre0, scale) >= 0.8;
+  const Vec corner = cornerAtB ? b : a, far = cornerAtB ? a : b;
+  if (!FitSide(img, corner, corner + (c - b), centre0, reach, tol, &second)) return false;
+  Vec k;
+  if (!Intersect(first, second, &k)) return false;
+  Vec u1 = first.direction, u2 = second.direction;
+  if (Dot(u1, far - corner) < 0) u1 = -1.0 * u1;
+  if (Dot(u2, c - b) < 0) u2 = -1.0 * u2;
+  const int maxGap = static_cast<int>(2 * scale);
+  const Vec endA = k + WalkArm(img, k, u1, u2, scale, maxGap) * u1;
+  const Vec endC = k + WalkArm(img, k, u2, u1, scale, maxGap) * u2;
+  const Vec endD = endA + endC - k;
+  const Vec centre = 0.25 * (endA + k + endC + endD);
+  Line ad, cd;
+  if (!FitSide(img, endA, endD, centre, reach, tol, &ad) ||
+      !FitSide(img, endC, endD, centre, reach, tol, &cd))
     return false;
-  return Intersect(ba, bc, &frame->b) && Intersect(bc, cd, &frame->c) &&
-         Intersect(cd, ad, &frame->d) && Intersect(ad, ba, &frame->a);
+  frame->b = k;
+  return Intersect(second, cd, &frame->c) && Intersect(cd, ad, &frame->d) &&
+         Intersect(ad, first, &frame->a);
+}
+
+// The finder may name the wrong corner (a timing side whose probes ran on
+// looks like a solid arm): the L is where the two solid sides meet. Turns
+// the frame so that b is that corner; false when there is no such corner.
+bool PutCornerAtL(const DarkImage& img, double inset, Frame* f) {
+  const Vec corners[4] = {f->b, f->c, f->d, f->a};
+  const Vec centre = 0.25 * (f->a + f->b + f->c + f->d);
+  double solid[4];  // side k runs from corner k to corner k + 1
+  for (int k = 0; k < 4; ++k)
+    solid[k] = Solidity(img, corners[k], corners[(k + 1) % 4], centre, inset);
+  int best = -1;
+  double bestScore = 0;
+  for (int k = 0; k < 4; ++k) {
+    const double before = solid[(k + 3) % 4], after = solid[k];
+    if (before < 0.8 || after < 0.8 || before + after <= bestScore) continue;
+    best = k;
+    bestScore = before + after;
+  }
+  if (best < 0) return false;
+  *f = Frame{corners[(best + 3) % 4], corners[best], corners[(best + 1) % 4],
+             corners[(best + 2) % 4]};
+  return true;
 }
 
 // Sizes that the frame fits, best first; returns how many.
@@ -468,7 +541,7 @@ int32_t ReadSize(const Sampler& s, const DataMatrixSize& size, double scale, Rea
 }  // namespace
 
 int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
-                       ReaderOutput* output, bool* found) {
+                       ReaderOutput* output, bool* found, PointD* corners) {
   *found = false;
   if (region.pixels == nullptr || region.width == 0 || region.height == 0 ||
       region.channels == 0 || region.width > kMaxRegionSide || region.height > kMaxRegionSide ||
@@ -478,10 +551,6 @@ int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
   for (const Vec& v : {va, vb, vc}) {
     if (!(std::fabs(v.x) < 1e7 && std::fabs(v.y) < 1e7)) return kNoSymbol;
   }
-  // Seen from above with rows growing downward, the bottom row's end lies
-  // clockwise of the first column's end; a finder that named them the other
-  // way round is put right here.
-  if (Cross(vc - vb, va - vb) > 0) std::swap(va, vc);
   const int scale = Length(vc - vb) < 300 ? 3 : 1;
   DarkImage img;
   if (!DarkCopy(region, scale, &img)) {
@@ -490,6 +559,13 @@ int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
   }
   Frame frame;
   if (!TraceFrame(img, scale * va, scale * vb, scale * vc, scale, &frame)) {
+    ReaderLastError() = kErrorSize;
+    return kNoSymbol;
+  }
+  // Seen from above with rows growing downward, the bottom row's end lies
+  // clockwise of the first column's end; the frame is put that way round.
+  if (Cross(frame.c - frame.b, frame.a - frame.b) > 0) std::swap(frame.a, frame.c);
+  if (!PutCornerAtL(img, scale, &frame)) {
     ReaderLastError() = kErrorSize;
     return kNoSymbol;
   }
@@ -510,7 +586,14 @@ int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
       ReaderLastError() = kErrorMemory;
       return 1;
     }
-    if (code == 0) return 0;
+    if (code == 0) {
+      if (corners != nullptr) {
+        corners[0] = PointD{frame.a.x / scale, frame.a.y / scale};
+        corners[1] = PointD{frame.b.x / scale, frame.b.y / scale};
+        corners[2] = PointD{frame.c.x / scale, frame.c.y / scale};
+      }
+      return 0;
+    }
   }
   return kNoSymbol;
 }

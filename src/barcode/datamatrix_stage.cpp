@@ -216,8 +216,17 @@ int32_t ReaderFailed() {
 int32_t ReadAtCorner(ScanContext* ctx, const LCorner& l, SymbolResultList* results) {
   const BinaryImage& image = ctx->image;
   const PointI d{l.a.x + l.c.x - l.b.x, l.a.y + l.c.y - l.b.y};
-  int64_t x0 = std::min({l.a.x, l.b.x, l.c.x, d.x}), x1 = std::max({l.a.x, l.b.x, l.c.x, d.x});
-  int64_t y0 = std::min({l.a.y, l.b.y, l.c.y, d.y}), y1 = std::max({l.a.y, l.b.y, l.c.y, d.y});
+  // The shorter arm may be a timing side the probes left early: the region
+  // also holds the square on the longer arm.
+  const double la = Distance(l.a, l.b), lc = Distance(l.c, l.b);
+  auto stretch = [&](PointI end, double k) {
+    return PointI{RoundHalfUp(l.b.x + (end.x - l.b.x) * k), RoundHalfUp(l.b.y + (end.y - l.b.y) * k)};
+  };
+  const PointI a2 = lc > la && la > 0 ? stretch(l.a, lc / la) : l.a;
+  const PointI c2 = la > lc && lc > 0 ? stretch(l.c, la / lc) : l.c;
+  const PointI d2{a2.x + c2.x - l.b.x, a2.y + c2.y - l.b.y};
+  int64_t x0 = std::min({l.b.x, d.x, a2.x, c2.x, d2.x}), x1 = std::max({l.b.x, d.x, a2.x, c2.x, d2.x});
+  int64_t y0 = std::min({l.b.y, d.y, a2.y, c2.y, d2.y}), y1 = std::max({l.b.y, d.y, a2.y, c2.y, d2.y});
   // Arm ends can fall short of the symbol's corners: keep a margin.
   const int64_t margin = 4 + std::max(x1 - x0, y1 - y0) / 8;
   x0 = std::max<int64_t>(0, x0 - margin);
@@ -241,8 +250,9 @@ int32_t ReadAtCorner(ScanContext* ctx, const LCorner& l, SymbolResultList* resul
   Buffer<ReaderOutput> output = AllocArray<ReaderOutput>(1);
   if (!output) return 2;
   bool found = false;
+  PointD fitted[3];
   const int32_t code =
-      ReadDataMatrix(region, local(l.a), local(l.b), local(l.c), output.get(), &found);
+      ReadDataMatrix(region, local(l.a), local(l.b), local(l.c), output.get(), &found, fitted);
   if (code == -6 || (code == 0 && !found)) return 0;
   if (code != 0) return ReaderFailed();
   if (output[0].text[0] == '\0' || results->count >= kMaxResults) return 0;
@@ -254,11 +264,14 @@ int32_t ReadAtCorner(ScanContext* ctx, const LCorner& l, SymbolResultList* resul
   std::strncpy(res.text, o.text, kResultTextSize - 1);
   std::strncpy(res.secondText, o.secondText, kResultTextSize - 1);
   res.moduleSize = o.moduleSize;
-  res.centreX = (l.a.x + l.c.x) / 2;
-  res.centreY = (l.a.y + l.c.y) / 2;
-  res.width = static_cast<int32_t>(Distance(l.a, d));
-  res.height = static_cast<int32_t>(Distance(l.a, l.b));
-  res.angle = Direction(l.b, l.c) * 180 / kPi;
+  // The symbol's own L, which the finder may have taken for another corner.
+  const PointD a{fitted[0].x + x0, fitted[0].y + y0}, b{fitted[1].x + x0, fitted[1].y + y0},
+      c{fitted[2].x + x0, fitted[2].y + y0};
+  res.centreX = static_cast<int32_t>((a.x + c.x) / 2);
+  res.centreY = static_cast<int32_t>((a.y + c.y) / 2);
+  res.width = static_cast<int32_t>(std::hypot(b.x - c.x, b.y - c.y));  // |A - D|
+  res.height = static_cast<int32_t>(std::hypot(a.x - b.x, a.y - b.y));
+  res.angle = std::atan2(c.y - b.y, c.x - b.x) * 180 / kPi;
   ++results->count;
   const int32_t erased = EraseSymbolArea(
       &ctx->image, SymbolRect{res.centreX, res.centreY, res.width, res.height}, res.angle);
