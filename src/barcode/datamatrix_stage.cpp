@@ -9,6 +9,7 @@
 #include "barcode/datamatrix.h"
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -257,24 +258,17 @@ int32_t ReadAtCorner(ScanContext* ctx, const LCorner& l, SymbolResultList* resul
   if (code != 0) return ReaderFailed();
   if (output[0].text[0] == '\0' || results->count >= kMaxResults) return 0;
 
-  const ReaderOutput& o = output[0];
-  SymbolResult& res = results->items[results->count];
-  std::memset(&res, 0, sizeof(res));
-  res.type = SymbolTypeFromName(o.name);
-  std::strncpy(res.text, o.text, kResultTextSize - 1);
-  std::strncpy(res.secondText, o.secondText, kResultTextSize - 1);
-  res.moduleSize = o.moduleSize;
   // The symbol's own L, which the finder may have taken for another corner.
   const PointD a{fitted[0].x + x0, fitted[0].y + y0}, b{fitted[1].x + x0, fitted[1].y + y0},
       c{fitted[2].x + x0, fitted[2].y + y0};
-  res.centreX = static_cast<int32_t>((a.x + c.x) / 2);
-  res.centreY = static_cast<int32_t>((a.y + c.y) / 2);
-  res.width = static_cast<int32_t>(std::hypot(b.x - c.x, b.y - c.y));  // |A - D|
-  res.height = static_cast<int32_t>(std::hypot(a.x - b.x, a.y - b.y));
-  res.angle = std::atan2(c.y - b.y, c.x - b.x) * 180 / kPi;
-  ++results->count;
-  const int32_t erased = EraseSymbolArea(
-      &ctx->image, SymbolRect{res.centreX, res.centreY, res.width, res.height}, res.angle);
+  const SymbolRect rect{static_cast<int32_t>((a.x + c.x) / 2),
+                        static_cast<int32_t>((a.y + c.y) / 2),
+                        static_cast<int32_t>(std::hypot(b.x - c.x, b.y - c.y)),  // |A - D|
+                        static_cast<int32_t>(std::hypot(a.x - b.x, a.y - b.y))};
+  const double angle = std::atan2(c.y - b.y, c.x - b.x) * 180 / kPi;
+  StoreResult(&ctx->image, results, SymbolTypeFromName(output[0].name), output[0], rect, angle,
+              Erase::kNo);
+  const int32_t erased = EraseSymbolArea(&ctx->image, rect, angle);
   if (erased != 0) {
     PushErrorTrail(kCategoryStepFailed, kModuleScan, 173);
     return erased;
