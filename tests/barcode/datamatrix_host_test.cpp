@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,99 @@ TEST(DataMatrixPlacement, EveryQuarterTurnThroughTheFrontEnd) {
       EXPECT_NEAR(r.centreY + r.height / 2.0, s.cy, module + 2);
       EXPECT_NEAR(r.moduleSize, module, 0.3);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Flips every module of the first `count` codewords of a single-region
+// symbol (in placement order, so whole codewords are wrong).
+void DamageCodewords(ModuleGrid* grid, int count) {
+  const int rows = grid->rows - 2, columns = grid->columns - 2;
+  std::vector<int32_t> map(static_cast<size_t>(rows) * columns);
+  barcode::PlaceCodewords(rows, columns, map.data());
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < columns; ++c) {
+      const int32_t m = map[static_cast<size_t>(r) * columns + c];
+      // Every third codeword, so that the damage spreads over the symbol.
+      if (m >= 0 && (m / 8) % 3 == 0 && (m / 8) / 3 < count)
+        grid->dark[static_cast<size_t>(r + 1) * grid->columns + c + 1] ^= 1;
+    }
+}
+
+TEST(DataMatrixDamage, ReadUpToHalfTheCheckCodewordsWrongAndNeverAWrongTextBeyond) {
+  // 24 x 24: 36 data and 24 check codewords, so 12 wrong codewords mend.
+  const std::string data = "DAMAGE-TEST-0123456789-ABCDEFGHIJ";
+  for (int wrong : {0, 1, 11, 12, 13, 16, 20}) {
+    SCOPED_TRACE("wrong codewords " + std::to_string(wrong));
+    ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, data, 8);
+    ASSERT_EQ(grid.rows, 24);
+    DamageCodewords(&grid, wrong);
+    Page page(24 * 4 + 120, 24 * 4 + 120);
+    fixtures::DrawMatrix(&page, grid, page.width / 2.0, page.height / 2.0, 4, 0);
+    PageScan scan(page);
+    EXPECT_EQ(scan.code, 0);
+    if (wrong <= 12) {
+      ASSERT_EQ(scan.list.count, 1);
+      EXPECT_EQ(std::string(scan.items[0].text), data);
+    } else {
+      EXPECT_EQ(scan.list.count, 0);
+    }
+  }
+}
+
+// A 4x6-inch page at 300 dpi with text, three symbols and two more copies
+// of the first, in several turns: all five are reported, and zxing-cpp
+// reads the same texts at the same places.
+TEST(DataMatrixPage, SeveralSymbolsAndCopiesAllReportedAndAgreeWithZxing) {
+  Page page(1200, 1800);
+  fixtures::Rng rng(7);
+  fixtures::DrawClutter(&page, &rng, 10, 0);
+  struct Placed {
+    std::string data;
+    int size;
+    double x, y, module, angle;
+  };
+  const Placed placed[] = {
+      {"SHIP-TO 12345", 4, 250, 450, 5, 0},  {"SHIP-TO 12345", 4, 900, 450, 5, 90},
+      {"SHIP-TO 12345", 4, 250, 1450, 5, 180}, {"lot a-17 / 2026", 30, 850, 1000, 6, 0},
+      {std::string(300, 'Z') + "123", 0, 600, 1450, 3, 270},
+  };
+  // Clear bands for the symbols over the text.
+  for (const Placed& p : placed)
+    for (int y = static_cast<int>(p.y) - 170; y < p.y + 170; ++y)
+      for (int x = static_cast<int>(p.x) - 170; x < p.x + 170; ++x) page.at(x, y) = 255;
+  for (const Placed& p : placed) {
+    ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, p.data, p.size);
+    ASSERT_GT(grid.rows, 0);
+    fixtures::DrawMatrix(&page, grid, p.x, p.y, p.module, p.angle);
+  }
+  Located found(page);
+  ASSERT_EQ(found.code, 0);
+  std::multiset<std::string> ours, wanted;
+  for (const Placed& p : placed) wanted.insert(p.data);
+  for (int i = 0; i < found.list.count; ++i) ours.insert(found.list.items[i].text);
+  EXPECT_EQ(ours, wanted);
+
+  // zxing-cpp reads one symbol of a page like this, so each is cut out for it.
+  for (const Placed& p : placed) {
+    SCOPED_TRACE(p.data);
+    Page cut(340, 340);
+    const int left = static_cast<int>(p.x) - 170, top = static_cast<int>(p.y) - 170;
+    for (int y = 0; y < 340; ++y)
+      for (int x = 0; x < 340; ++x) cut.at(x, y) = page.at(left + x, top + y);
+    const std::vector<fixtures::ZxingMatrixRead> theirs = fixtures::ReadDataMatrixWithZxing(cut);
+    ASSERT_EQ(theirs.size(), 1u);
+    const fixtures::ZxingMatrixRead& z = theirs[0];
+    int same = 0;
+    for (int i = 0; i < found.list.count; ++i) {
+      const barcode::SymbolResult& r = found.list.items[i];
+      const double cx = r.centreX + r.width / 2.0 - left, cy = r.centreY + r.height / 2.0 - top;
+      same += z.text == r.text && std::fabs(cx - z.centreX) < 8 && std::fabs(cy - z.centreY) < 8;
+    }
+    EXPECT_EQ(same, 1);
   }
 }
 

@@ -183,6 +183,7 @@ std::vector<ZxingMatrixRead> ReadDataMatrixWithZxing(const Page& page) {
   using namespace ZXing;
   DecodeHints hints;
   hints.setFormats(BarcodeFormat::DataMatrix);
+  hints.setTryHarder(true);
   hints.setTryRotate(true);
   ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
   std::vector<ZxingMatrixRead> reads;
