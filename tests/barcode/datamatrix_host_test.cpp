@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "barcode/alloc.h"
 #include "barcode/datamatrix.h"
+#include "barcode/error_trail.h"
 #include "barcode/scan.h"
 #include "crop/locate_barcodes.h"
 #include "support/barcode_fixtures.h"
@@ -333,6 +335,46 @@ TEST(DataMatrixPage, SeveralSymbolsAndCopiesAllReportedAndAgreeWithZxing) {
     }
     EXPECT_EQ(same, 1);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Every allocation of a scan that reads a symbol fails in turn: the scan
+// ends with a code and the trail names the reader's site, or reads the
+// symbol right; no other text appears.
+TEST(DataMatrixFailures, EachFailedAllocationEndsTheScanWithItsSite) {
+  ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "ALLOC", 3);
+  Page page(200, 200);
+  fixtures::DrawMatrix(&page, grid, 100, 100, 5, 0);
+  const int32_t readerSite = -(barcode::kCategoryStageFailed + barcode::kModuleScan + 171);
+  bool sawReaderSite = false, sawOutputFailure = false;
+  for (int n = 0; n < 40; ++n) {
+    barcode::ClearErrorTrail();
+    barcode::test_hooks::FailAllocationAfter(n);
+    PageScan scan(page);
+    barcode::test_hooks::FailAllocationAfter(-1);
+    if (scan.code == 0) {
+      ASSERT_EQ(scan.list.count, 1) << n;
+      EXPECT_STREQ(scan.items[0].text, "ALLOC");
+      continue;
+    }
+    EXPECT_EQ(scan.list.count, 0);
+    const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
+    ASSERT_GE(trail.count, 1u);
+    for (uint32_t i = 0; i + 1 < trail.count; ++i) {
+      if (trail.slots[i] == readerSite) {
+        sawReaderSite = true;
+        EXPECT_EQ(scan.code, 1);
+        ASSERT_GE(i, 1u);
+        EXPECT_EQ(trail.slots[i - 1], -10103103);
+      }
+    }
+    sawOutputFailure |= scan.code == 2;
+  }
+  EXPECT_TRUE(sawReaderSite);
+  EXPECT_TRUE(sawOutputFailure);
 }
 
 }  // namespace
