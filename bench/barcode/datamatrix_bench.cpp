@@ -25,7 +25,7 @@ fixtures::Page LabelPage() {
   for (int i = 0; i < 2; ++i) {
     for (int y = static_cast<int>(at[i][1]) - 140; y < at[i][1] + 140; ++y)
       for (int x = static_cast<int>(at[i][0]) - 140; x < at[i][0] + 140; ++x) page.at(x, y) = 255;
-    const fixtures::ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, kTexts[i]);
+    const fixtures::Matrix grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, kTexts[i]);
     fixtures::DrawMatrix(&page, grid, at[i][0], at[i][1], 6, at[i][2]);
   }
   return page;

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
   }
   // The Data Matrix reader: a region around one symbol with its L's corners.
   {
-    const fixtures::ModuleGrid grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "SEED-DM", 3);
+    const fixtures::Matrix grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "SEED-DM", {-1, 3});
     fixtures::Page page(96, 96);
     fixtures::DrawMatrix(&page, grid, 48, 48, 4, 0);
     std::vector<std::uint8_t> seed;

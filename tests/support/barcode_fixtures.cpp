@@ -26,49 +26,6 @@ std::vector<uint8_t> EncodeLinear(int zintSymbology, const std::string& data, bo
   return modules;
 }
 
-ModuleGrid EncodeMatrix(int zintSymbology, const std::string& data, int size, int inputMode) {
-  zint_symbol* symbol = ZBarcode_Create();
-  symbol->symbology = zintSymbology;
-  symbol->option_2 = size;
-  symbol->input_mode = inputMode;
-  ModuleGrid grid;
-  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
-                           static_cast<int>(data.size()));
-  if (rc < ZINT_ERROR) {
-    grid.rows = symbol->rows;
-    grid.columns = symbol->width;
-    for (int r = 0; r < grid.rows; ++r)
-      for (int c = 0; c < grid.columns; ++c)
-        grid.dark.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
-  }
-  ZBarcode_Delete(symbol);
-  return grid;
-}
-
-void DrawMatrix(Page* page, const ModuleGrid& grid, double centreX, double centreY,
-                double modulePixels, double angleDegrees, int quietModules) {
-  const double a = angleDegrees * M_PI / 180.0;
-  const double ca = std::cos(a), sa = std::sin(a);
-  const double halfW = (grid.columns / 2.0 + quietModules) * modulePixels;
-  const double halfH = (grid.rows / 2.0 + quietModules) * modulePixels;
-  const double reach = std::sqrt(halfW * halfW + halfH * halfH) + 2;
-  const int x0 = std::max(0, static_cast<int>(centreX - reach));
-  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
-  const int y0 = std::max(0, static_cast<int>(centreY - reach));
-  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
-  for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
-      double u = px * ca + py * sa, v = -px * sa + py * ca;
-      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
-      int c = static_cast<int>(std::floor(u / modulePixels + grid.columns / 2.0));
-      int r = static_cast<int>(std::floor(v / modulePixels + grid.rows / 2.0));
-      bool dark = r >= 0 && c >= 0 && r < grid.rows && c < grid.columns && grid.at(r, c);
-      page->at(x, y) = dark ? 0 : 255;
-    }
-  }
-}
-
 void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement& at,
                 int quietModules) {
   const double a = at.angleDegrees * M_PI / 180.0;
@@ -179,23 +136,63 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
   return reads;
 }
 
-std::vector<ZxingMatrixRead> ReadDataMatrixWithZxing(const Page& page) {
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  symbol->option_1 = options.option1;
+  symbol->option_2 = options.option2;
+  symbol->option_3 = options.option3;
+  symbol->input_mode = options.gs1 ? GS1_MODE : options.unicode ? UNICODE_MODE : DATA_MODE;
+  symbol->eci = options.eci;
+  Matrix m;
+  if (ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                      static_cast<int>(data.size())) < ZINT_ERROR) {
+    m.rows = symbol->rows;
+    m.columns = symbol->width;
+    for (int r = 0; r < m.rows; ++r)
+      for (int c = 0; c < m.columns; ++c)
+        m.dark.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return m;
+}
+
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules) {
+  const double a = angleDegrees * M_PI / 180.0;
+  const double ca = std::cos(a), sa = std::sin(a);
+  const double halfW = (m.columns / 2.0 + quietModules) * moduleSize;
+  const double halfH = (m.rows / 2.0 + quietModules) * moduleSize;
+  const double reach = std::hypot(halfW, halfH) + 2;
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double u = px * ca + py * sa, v = -px * sa + py * ca;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int c = static_cast<int>(std::floor(u / moduleSize + m.columns / 2.0));
+      const int r = static_cast<int>(std::floor(v / moduleSize + m.rows / 2.0));
+      const bool dark = r >= 0 && c >= 0 && r < m.rows && c < m.columns && m.Dark(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
+}
+
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {
   using namespace ZXing;
   DecodeHints hints;
-  hints.setFormats(BarcodeFormat::DataMatrix);
-  hints.setTryHarder(true);
+  hints.setFormats(qr ? BarcodeFormat::QRCode : BarcodeFormat::DataMatrix);
   hints.setTryRotate(true);
   ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
   std::vector<ZxingMatrixRead> reads;
   for (const Result& r : ReadBarcodes(view, hints)) {
     if (!r.isValid()) continue;
     const Position& p = r.position();
-    auto dist = [](PointI a, PointI b) { return std::hypot(a.x - b.x, a.y - b.y); };
-    const std::vector<uint8_t>& bytes = r.bytes();
-    reads.push_back({std::string(bytes.begin(), bytes.end()),
-                     (p[0].x + p[1].x + p[2].x + p[3].x) / 4.0,
-                     (p[0].y + p[1].y + p[2].y + p[3].y) / 4.0, dist(p[0], p[1]),
-                     dist(p[1], p[2])});
+    const double cx = (p.topLeft().x + p.topRight().x + p.bottomLeft().x + p.bottomRight().x) / 4.0;
+    const double cy = (p.topLeft().y + p.topRight().y + p.bottomLeft().y + p.bottomRight().y) / 4.0;
+    reads.push_back({r.text(), cx, cy});
   }
   return reads;
 }

@@ -45,34 +45,39 @@ void AddNoise(Page* page, Rng* rng, int amplitude);
 void BoxBlur(Page* page);
 Page Rotate90(const Page& page);  // clockwise
 
-// Module grid of a two-dimensional zint symbol, row 0 at the top, 1 dark;
-// empty when zint refuses. size is zint's option_2 (0 automatic).
-struct ModuleGrid {
-  int rows = 0, columns = 0;
-  std::vector<uint8_t> dark;
-  uint8_t at(int r, int c) const { return dark[static_cast<size_t>(r) * columns + c]; }
-};
-ModuleGrid EncodeMatrix(int zintSymbology, const std::string& data, int size = 0,
-                        int inputMode = 0);
-
-// Draws a module grid centred at (centreX, centreY), turned clockwise, with
-// a light quiet zone of quietModules around it.
-void DrawMatrix(Page* page, const ModuleGrid& grid, double centreX, double centreY,
-                double modulePixels, double angleDegrees, int quietModules = 2);
-
 struct ZxingRead {
   std::string format;  // our names: CODE_128, EAN_13, ...
   std::string text;
 };
 std::vector<ZxingRead> ReadWithZxing(const Page& page);
 
-// zxing-cpp's Data Matrix reads: text (bytes as read) and the centre and
-// side lengths of the symbol's box.
+// A two-dimensional zint symbol: size x size modules, 1 dark, rows first.
+struct Matrix {
+  int rows = 0, columns = 0;
+  std::vector<uint8_t> dark;
+  bool Dark(int r, int c) const { return dark[static_cast<size_t>(r) * columns + c] != 0; }
+};
+struct MatrixOptions {
+  int option1 = -1, option2 = 0, option3 = 0;  // zint's symbol options
+  bool unicode = false;                          // data is UTF-8
+  int eci = 0;
+  bool gs1 = false;  // data in zint's GS1 form, FNC1 first
+};
+// Empty when zint refuses.
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options = {});
+
+// Draws the symbol with square modules of moduleSize pixels centred at
+// (centreX, centreY), turned clockwise by angleDegrees, with quietModules of
+// light around it.
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules = 4);
+
 struct ZxingMatrixRead {
   std::string text;
-  double centreX, centreY, width, height;
+  double centreX, centreY;
 };
-std::vector<ZxingMatrixRead> ReadDataMatrixWithZxing(const Page& page);
+// zxing-cpp's reads of the page restricted to QR Code (qr) or Data Matrix.
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr);
 
 // Our binary scan image (1 dark) from a page at a threshold.
 std::vector<uint8_t> Binarize(const Page& page, int threshold = 128);
