@@ -306,49 +306,9 @@ int32_t DecodeSegments(BitReader* in, int version, Text* text) {
   return 0;
 }
 
-// One attempt at a given version. 0 with the text set when read.
-int32_t ReadVersion(const Mono& img, const Point finders[3], int version, ReaderOutput* out) {
-  const int dim = 4 * version + 17;
-  // Module (mx, my) lies at tl + (mx - 3.5) u + (my - 3.5) v.
-  const double span = dim - 7;
-  const Point u{(finders[0].x - finders[1].x) / span, (finders[0].y - finders[1].y) / span};
-  const Point v{(finders[2].x - finders[1].x) / span, (finders[2].y - finders[1].y) / span};
-  auto at = [&](double mx, double my) {
-    return Point{finders[1].x + (mx - 3.5) * u.x + (my - 3.5) * v.x,
-                 finders[1].y + (mx - 3.5) * u.y + (my - 3.5) * v.y};
-  };
-  // The four outer corners must lie inside the crop.
-  for (const Point& c : {at(0, 0), at(dim, 0), at(0, dim), at(dim, dim)})
-    if (c.x < 0 || c.y < 0 || c.x >= img.w || c.y >= img.h) return kReadGeometry;
-
-  const size_t cells = static_cast<size_t>(dim) * dim;
-  Buffer<uint8_t> grid = AllocArray<uint8_t>(cells);
-  Buffer<uint8_t> fn = AllocArray<uint8_t>(cells);
-  if (!grid || !fn) return Refuse(1, kErrorMemoryGrid);
-  for (int r = 0; r < dim; ++r)
-    for (int c = 0; c < dim; ++c) {
-      const Point p = at(c + 0.5, r + 0.5);
-      grid[r * dim + c] = img.Dark(static_cast<int64_t>(std::floor(p.x)),
-                                   static_cast<int64_t>(std::floor(p.y)));
-    }
-  out->moduleSize = std::hypot(u.x, u.y);
-
-  // Format information, bit k at the k-th place read.
-  auto readFormat = [&](const int (*cellsOf)[2]) {
-    uint32_t bits = 0;
-    for (int k = 0; k < 15; ++k) bits |= uint32_t{grid[cellsOf[k][0] * dim + cellsOf[k][1]]} << k;
-    return DecodeFormat(bits);
-  };
-  int first[15][2], second[15][2];
-  for (int k = 0, r = 0; r <= 8; ++r)
-    if (r != 6) first[k++][0] = r, first[k - 1][1] = 8;
-  for (int k = 8, c = 7; c >= 0; --c)
-    if (c != 6) first[k++][0] = 8, first[k - 1][1] = c;
-  for (int k = 0; k < 8; ++k) second[k][0] = 8, second[k][1] = dim - 1 - k;
-  for (int k = 8; k < 15; ++k) second[k][0] = dim - 15 + k, second[k][1] = 8;
-  int format = readFormat(first);
-  if (format < 0) format = readFormat(second);
-  if (format < 0) return kReadGeometry;
+// Reads the sampled grid with one format (level and mask). 0 with the text
+// set when read.
+int32_t DecodeGrid(const uint8_t* grid, int version, int dim, int format, ReaderOutput* out) {
   // Level bits: 01 L, 00 M, 11 Q, 10 H.
   static const int kLevelIndex[4] = {1, 0, 3, 2};
   const int level = kLevelIndex[format >> 3 & 3];
@@ -359,6 +319,9 @@ int32_t ReadVersion(const Mono& img, const Point finders[3], int version, Reader
     return Refuse(kReadGeometry, kErrorLevelTable);
   }
 
+  const size_t cells = static_cast<size_t>(dim) * dim;
+  Buffer<uint8_t> fn = AllocArray<uint8_t>(cells);
+  if (!fn) return Refuse(1, kErrorMemoryGrid);
   MarkFunction(fn.get(), version, dim);
   int total = 0;
   for (size_t k = 0; k < cells; ++k) total += fn[k] == 0;
@@ -418,6 +381,58 @@ int32_t ReadVersion(const Mono& img, const Point finders[3], int version, Reader
   out->text[text.s.size()] = '\0';
   std::memcpy(out->secondText, out->text, text.s.size() + 1);
   return 0;
+}
+
+// One attempt at a given version. 0 with the text set when read.
+int32_t ReadVersion(const Mono& img, const Point finders[3], int version, ReaderOutput* out) {
+  const int dim = 4 * version + 17;
+  // Module (mx, my) lies at tl + (mx - 3.5) u + (my - 3.5) v.
+  const double span = dim - 7;
+  const Point u{(finders[0].x - finders[1].x) / span, (finders[0].y - finders[1].y) / span};
+  const Point v{(finders[2].x - finders[1].x) / span, (finders[2].y - finders[1].y) / span};
+  auto at = [&](double mx, double my) {
+    return Point{finders[1].x + (mx - 3.5) * u.x + (my - 3.5) * v.x,
+                 finders[1].y + (mx - 3.5) * u.y + (my - 3.5) * v.y};
+  };
+  // The four outer corners must lie inside the crop.
+  for (const Point& c : {at(0, 0), at(dim, 0), at(0, dim), at(dim, dim)})
+    if (c.x < 0 || c.y < 0 || c.x >= img.w || c.y >= img.h) return kReadGeometry;
+
+  const size_t cells = static_cast<size_t>(dim) * dim;
+  Buffer<uint8_t> grid = AllocArray<uint8_t>(cells);
+  if (!grid) return Refuse(1, kErrorMemoryGrid);
+  for (int r = 0; r < dim; ++r)
+    for (int c = 0; c < dim; ++c) {
+      const Point p = at(c + 0.5, r + 0.5);
+      grid[r * dim + c] = img.Dark(static_cast<int64_t>(std::floor(p.x)),
+                                   static_cast<int64_t>(std::floor(p.y)));
+    }
+  out->moduleSize = std::hypot(u.x, u.y);
+
+  // Format information, bit k at the k-th place read.
+  auto readFormat = [&](const int (*cellsOf)[2]) {
+    uint32_t bits = 0;
+    for (int k = 0; k < 15; ++k) bits |= uint32_t{grid[cellsOf[k][0] * dim + cellsOf[k][1]]} << k;
+    return DecodeFormat(bits);
+  };
+  int first[15][2], second[15][2];
+  for (int k = 0, r = 0; r <= 8; ++r)
+    if (r != 6) first[k++][0] = r, first[k - 1][1] = 8;
+  for (int k = 8, c = 7; c >= 0; --c)
+    if (c != 6) first[k++][0] = 8, first[k - 1][1] = c;
+  for (int k = 0; k < 8; ++k) second[k][0] = 8, second[k][1] = dim - 1 - k;
+  for (int k = 8; k < 15; ++k) second[k][0] = dim - 15 + k, second[k][1] = 8;
+  const int format = readFormat(first);
+  const int backup = readFormat(second);
+  if (format < 0 && backup < 0) return kReadGeometry;
+  int32_t code = kReadGeometry;
+  if (format >= 0) code = DecodeGrid(grid.get(), version, dim, format, out);
+  // A damaged first copy can sit near the wrong codeword; the second copy
+  // gets its turn when the first one's reading does not hold.
+  if (out->text[0] == '\0' && (code == kReadGeometry || code == kReadBlock) && backup >= 0 &&
+      backup != format)
+    code = DecodeGrid(grid.get(), version, dim, backup, out);
+  return code;
 }
 
 }  // namespace

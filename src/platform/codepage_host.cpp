@@ -25,6 +25,7 @@ std::optional<std::string> ConvertCodePage(const std::string& text, std::uint32_
   const char* fromName = IconvName(from);
   const char* toName = IconvName(to);
   if (fromName == nullptr || toName == nullptr) return std::nullopt;
+  if (text.empty()) return std::string();
   iconv_t cd = iconv_open(toName, fromName);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   std::string out;
@@ -37,6 +38,7 @@ std::optional<std::string> ConvertCodePage(const std::string& text, std::uint32_
     size_t outLeft = sizeof(buffer);
     const size_t rc = iconv(cd, &in, &inLeft, &to8, &outLeft);
     out.append(buffer, static_cast<size_t>(to8 - buffer));
+    // EINVAL: the text ends inside a character, which is as bad as EILSEQ.
     if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
       ok = false;
       break;
