@@ -499,10 +499,15 @@ bool DarkCopy(const BinaryImage& region, int scale, DarkImage* img) {
   img->height = static_cast<int64_t>(region.height) * scale;
   img->pixels = AllocUninitializedArray<uint8_t>(static_cast<size_t>(img->width * img->height));
   if (!img->pixels) return false;
-  for (int64_t y = 0; y < img->height; ++y) {
-    const uint8_t* in = region.pixels + static_cast<size_t>(y / scale) * region.stride;
-    uint8_t* out = img->pixels.get() + y * img->width;
-    for (int64_t x = 0; x < img->width; ++x) out[x] = in[(x / scale) * region.channels] < 129;
+  // One enlarged row per region row, copied to the rows below it.
+  for (int64_t ry = 0; ry < region.height; ++ry) {
+    const uint8_t* in = region.pixels + static_cast<size_t>(ry) * region.stride;
+    uint8_t* out = img->pixels.get() + ry * scale * img->width;
+    for (int64_t rx = 0; rx < region.width; ++rx) {
+      const uint8_t dark = in[rx * region.channels] < 129;
+      for (int k = 0; k < scale; ++k) out[rx * scale + k] = dark;
+    }
+    for (int k = 1; k < scale; ++k) std::memcpy(out + k * img->width, out, img->width);
   }
   return true;
 }
