@@ -30,6 +30,12 @@ inline void Tile(const std::uint8_t* payload, std::size_t size, std::vector<std:
   }
 }
 
+// Regions for the Data Matrix reader. Header, 18 bytes: 0-1 width, 2-3
+// height (each taken modulo 1024); 4 channels - 1 (modulo 3); 5 stride change
+// (signed); 6-17 the finder's arm end, corner and other arm end, x and y as
+// signed 16-bit values. The grey pixels follow, repeated to fill the region.
+constexpr std::size_t kMatrixHeader = 18;
+
 // Page images for the location front-end. Header, 16 bytes:
 //   0-1 width, 2-3 height (little-endian); 4 stride change (signed, so the
 //   stride may fall short of a row); 5 format (0 grey, 1 samples, 2 one-bit,

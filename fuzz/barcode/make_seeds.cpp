@@ -95,6 +95,19 @@ int main(int argc, char** argv) {
     seed.insert(seed.end(), packed.begin(), packed.end());
     ok &= Save(root / "scan_symbols_fuzz" / (std::string(s.name) + ".bin"), seed);
   }
+  // The Data Matrix reader: a region around one symbol with its L's corners.
+  {
+    const fixtures::Matrix grid = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "SEED-DM", {-1, 3});
+    fixtures::Page page(96, 96);
+    fixtures::DrawMatrix(&page, grid, 48, 48, 4, 0);
+    std::vector<std::uint8_t> seed;
+    Write16(&seed, 96);
+    Write16(&seed, 96);
+    seed.insert(seed.end(), {0, 0});
+    for (const std::uint32_t v : {20u, 20u, 20u, 75u, 75u, 75u}) Write16(&seed, v);
+    seed.insert(seed.end(), page.grey.begin(), page.grey.end());
+    ok &= Save(root / "datamatrix_reader_fuzz/symbol_14x14.bin", seed);
+  }
   if (!ok) std::fprintf(stderr, "barcode_seeds: could not write under %s\n", argv[1]);
   return ok ? 0 : 1;
 }

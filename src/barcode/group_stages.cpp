@@ -22,63 +22,6 @@ bool AppendFinder(FinderList* list, double x, double y, double size, double orie
 
 }  // namespace
 
-int32_t DataMatrixRowStage(ScanContext* ctx, SymbolResultList* results) {
-  TrackList& tracks = ctx->dataMatrixTracks;
-  TrackList& candidates = ctx->dataMatrixCandidates;
-  candidates.count = 0;
-  for (int32_t i = 2; i < ctx->runCount; i += 2) {
-    if (ctx->runs[i] == 0) continue;
-    AddCandidate(&candidates, ctx->runStarts[i], static_cast<int32_t>(ctx->runs[i]), ctx->row, 0,
-                 0);
-  }
-  ClearMatched(&tracks);
-  const int step = ctx->step;
-  for (int32_t c = 0; c < candidates.count; ++c) {
-    const RowTrack& cand = candidates.items[c];
-    bool taken = false;
-    for (int32_t t = 0; t < tracks.count && !taken; ++t) {
-      RowTrack& track = tracks.items[t];
-      if (track.matched) continue;
-      if (cand.x + cand.width - 1 < track.x || cand.x > track.x + track.width - 1) continue;
-      if (std::abs(cand.x - track.x) >= 3 * step) continue;
-      track.slope = static_cast<double>(cand.x - track.x) / step;
-      track.x = cand.x;
-      track.width = cand.width;
-      track.span += (track.misses + 1) * step;
-      track.misses = 0;
-      track.matched = 1;
-      taken = true;
-    }
-    if (!taken && tracks.count < tracks.capacity) {
-      tracks.items[tracks.count] = cand;
-      tracks.items[tracks.count++].matched = 1;
-    }
-  }
-  // An ended track (not matched in this row) is examined once.
-  for (int32_t t = 0; t < tracks.count; ++t) {
-    RowTrack& track = tracks.items[t];
-    if (track.matched || track.span < 3 || (track.done & kDoneDataMatrix)) continue;
-    track.done |= kDoneDataMatrix;
-    int32_t code = DataMatrixHandOff(ctx, track, results);
-    if (code != 0) return code;
-  }
-  int32_t kept = 0;
-  for (int32_t t = 0; t < tracks.count; ++t) {
-    RowTrack track = tracks.items[t];
-    if (!track.matched) {
-      if (track.misses >= 2) continue;
-      if (track.misses == 0 && track.span > 0)
-        track.slope = static_cast<double>((track.x - track.anchorX) / track.span);
-      track.x += static_cast<int32_t>(track.slope);
-      ++track.misses;
-    }
-    if (InsideFoundArea(*ctx, track)) continue;
-    tracks.items[kept++] = track;
-  }
-  tracks.count = kept;
-  return 0;
-}
-
 int32_t HanXinRowStage(ScanContext* ctx) {
   TrackList& tracks = ctx->hanXinTracks;
   TrackList& candidates = ctx->hanXinCandidates;
@@ -126,8 +69,5 @@ void test_hooks::ObserveStages(StageObserver observer) { stageObserver = observe
 // The readers of these groups come later; they start here with what the row
 // stages collected.
 int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("hanxin", *ctx); }
-int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack&, SymbolResultList*) {
-  return Observe("datamatrix", *ctx);
-}
 
 }  // namespace barcode

@@ -19,12 +19,13 @@ int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList* results);
 int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList* results);
 int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results);
 
-// Hand-over of one ended Data Matrix track (the L-finder search).
+// Hand-over of one ended Data Matrix track: the L-finder search and the
+// reader.
 int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack& track, SymbolResultList* results);
 
 namespace test_hooks {
-// Called with the call's state at each post stage and each Data Matrix
-// hand-over, before the reader would run; null (the default) for none.
+// Called with the call's state at each post stage, before the reader would
+// run; null (the default) for none.
 using StageObserver = void (*)(const char* stage, const ScanContext& ctx);
 void ObserveStages(StageObserver observer);
 }  // namespace test_hooks

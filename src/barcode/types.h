@@ -111,6 +111,10 @@ static_assert(offsetof(ReaderOutput, moduleSize) == 17040, "ReaderOutput layout"
 static_assert(offsetof(ReaderOutput, readerPosition) == 17048, "ReaderOutput layout");
 
 // A run followed from row to row; a row candidate uses the same layout.
+// Data Matrix tracks follow run starts: their anchor is the start column in
+// the first row, and they keep the leftmost start column seen (with the first
+// and last row it was seen in) where the other groups count pattern hits and
+// keep their kind.
 struct RowTrack {
   int32_t anchorX;
   int32_t firstRow;
@@ -119,10 +123,19 @@ struct RowTrack {
   int32_t span;
   uint8_t matched;
   uint8_t done;
-  int32_t patternHits;
+  uint8_t pending;  // Data Matrix: created in the row just scanned
+  uint8_t ready;    // Data Matrix: seen in an earlier row, may be handed on
+  union {
+    int32_t patternHits;
+    int32_t leftX;
+  };
   uint8_t misses;
   double slope;
-  int32_t kind;
+  union {
+    int32_t kind;
+    int32_t leftFirstRow;
+  };
+  int32_t leftLastRow;
 };
 static_assert(sizeof(RowTrack) == 48, "RowTrack layout");
 using RowCandidate = RowTrack;

@@ -142,7 +142,7 @@ Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOpti
   symbol->option_1 = options.option1;
   symbol->option_2 = options.option2;
   symbol->option_3 = options.option3;
-  symbol->input_mode = options.unicode ? UNICODE_MODE : DATA_MODE;
+  symbol->input_mode = options.gs1 ? GS1_MODE : options.unicode ? UNICODE_MODE : DATA_MODE;
   symbol->eci = options.eci;
   Matrix m;
   if (ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),

@@ -61,6 +61,7 @@ struct MatrixOptions {
   int option1 = -1, option2 = 0, option3 = 0;  // zint's symbol options
   bool unicode = false;                          // data is UTF-8
   int eci = 0;
+  bool gs1 = false;  // data in zint's GS1 form, FNC1 first
 };
 // Empty when zint refuses.
 Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options = {});
