@@ -10,11 +10,8 @@ namespace barcode {
 
 namespace {
 
-constexpr int kHanXinTolerance = 8;
 constexpr int kPdf417Tolerance = 5;
 constexpr int kPdf417MinRows = 21;
-const int32_t kHanXinLast[5] = {1, 1, 1, 1, 3};
-const int32_t kHanXinFirst[5] = {3, 1, 1, 1, 1};
 const int32_t kPdfStart[8] = {8, 1, 1, 1, 1, 1, 1, 3};
 const int32_t kPdfStartReversed[8] = {3, 1, 1, 1, 1, 1, 1, 8};
 const int32_t kPdfStop[9] = {7, 1, 1, 3, 1, 1, 1, 2, 1};
@@ -124,35 +121,6 @@ int32_t DataMatrixRowStage(ScanContext* ctx, SymbolResultList* results) {
   return 0;
 }
 
-int32_t HanXinRowStage(ScanContext* ctx) {
-  TrackList& tracks = ctx->hanXinTracks;
-  TrackList& candidates = ctx->hanXinCandidates;
-  candidates.count = 0;
-  for (int32_t i = 0; i + 4 < ctx->runCount; i += 2) {
-    const uint32_t* w = ctx->runs.get() + i;
-    if (PatternVariance(w, 5, kHanXinLast, 7, 512) < 500) {
-      AddCandidate(&candidates, ctx->runStarts[i + 4], static_cast<int32_t>(w[4]), ctx->row, 1, 0);
-    } else if (PatternVariance(w, 5, kHanXinFirst, 7, 512) < 500) {
-      AddCandidate(&candidates, ctx->runStarts[i], static_cast<int32_t>(w[0]), ctx->row, 1, 1);
-    }
-  }
-  ClearMatched(&tracks);
-  MergeCandidates(&tracks, candidates, ctx->step, kHanXinTolerance);
-  PruneTracks(&tracks, ctx->step);
-  for (int32_t t = 0; t < tracks.count; ++t) {
-    RowTrack& track = tracks.items[t];
-    if (track.span <= 3 || (track.done & kDoneHanXinFinder)) continue;
-    // Confirmation along rays and the orientation belong to the reader.
-    if (!AppendFinder(&ctx->hanXinFinders, track.x + track.width / 2.0, ctx->row - track.span / 2.0,
-                      track.width, track.kind)) {
-      PushErrorTrail(kCategoryMemory, kModuleScan, 125);
-      return 1;
-    }
-    track.done |= kDoneHanXinFinder;
-  }
-  return 0;
-}
-
 int32_t Pdf417RowStage(ScanContext* ctx) {
   TrackList& tracks = ctx->pdf417Tracks;
   TrackList& candidates = ctx->pdf417Candidates;
@@ -228,7 +196,6 @@ void test_hooks::ObserveStages(StageObserver observer) { stageObserver = observe
 // The readers of these groups come later; they start here with what the row
 // stages collected.
 int32_t QrPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("qr", *ctx); }
-int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("hanxin", *ctx); }
 int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList*) { return Observe("pdf417", *ctx); }
 int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList*) { return Observe("bullseye", *ctx); }
 int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack&, SymbolResultList*) {

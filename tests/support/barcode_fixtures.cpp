@@ -51,6 +51,52 @@ void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement
   }
 }
 
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, int option1, int option2,
+                    int dataMode) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  symbol->input_mode = dataMode;
+  if (option1 > 0) symbol->option_1 = option1;
+  if (option2 > 0) symbol->option_2 = option2;
+  Matrix m;
+  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                           static_cast<int>(data.size()));
+  if (rc < ZINT_ERROR) {
+    m.rows = symbol->rows;
+    m.cols = symbol->width;
+    for (int r = 0; r < m.rows; ++r)
+      for (int c = 0; c < m.cols; ++c)
+        m.modules.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return m;
+}
+
+void DrawMatrix(Page* page, const Matrix& matrix, const MatrixPlacement& at, int quietModules) {
+  const double a = at.angleDegrees * M_PI / 180.0;
+  const double ca = std::cos(a), sa = std::sin(a);
+  const double halfW = (matrix.cols / 2.0 + quietModules) * at.moduleSize;
+  const double halfH = (matrix.rows / 2.0 + quietModules) * at.moduleSize;
+  const double reach = (std::hypot(halfW, halfH) + 2) * (1 + std::fabs(at.shear));
+  const int x0 = std::max(0, static_cast<int>(at.centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(at.centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(at.centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(at.centreY + reach));
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      // Pixel centre into module coordinates (u along the rows).
+      double px = x + 0.5 - at.centreX, py = y + 0.5 - at.centreY;
+      double v = (-px * sa + py * ca) / at.moduleSize;
+      double u = (px * ca + py * sa) / at.moduleSize - at.shear * v;
+      if (std::fabs(u) > halfW / at.moduleSize || std::fabs(v) > halfH / at.moduleSize) continue;
+      int c = static_cast<int>(std::floor(u + matrix.cols / 2.0));
+      int r = static_cast<int>(std::floor(v + matrix.rows / 2.0));
+      bool dark = r >= 0 && c >= 0 && r < matrix.rows && c < matrix.cols && matrix.at(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
+  }
+}
+
 void DrawClutter(Page* page, Rng* rng, int textLines, int boxes) {
   for (int b = 0; b < boxes; ++b) {
     int w = rng->Uniform(40, page->width / 3), h = rng->Uniform(30, page->height / 4);

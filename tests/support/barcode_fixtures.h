@@ -39,6 +39,26 @@ struct Placement {
 // Draws modules (quiet zone of quietModules light modules each side).
 void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement& at,
                 int quietModules = 10);
+// Module matrix of a two-dimensional zint symbol, row by row (1 = dark);
+// empty when zint refuses. option1/option2 are zint's option_1/option_2
+// (0 = zint's choice); dataMode is zint's input_mode.
+struct Matrix {
+  int rows = 0, cols = 0;
+  std::vector<uint8_t> modules;
+  uint8_t at(int r, int c) const { return modules[static_cast<size_t>(r) * cols + c]; }
+};
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, int option1 = 0, int option2 = 0,
+                    int dataMode = 0);
+
+struct MatrixPlacement {
+  double centreX, centreY;
+  double moduleSize;
+  double angleDegrees;  // clockwise on the page
+  double shear = 0;     // small skew: column offset per row, in modules
+};
+// Draws the matrix with a light quiet zone of quietModules around it.
+void DrawMatrix(Page* page, const Matrix& matrix, const MatrixPlacement& at, int quietModules = 3);
+
 // Fake text lines and ruled boxes away from the given keep-out boxes.
 void DrawClutter(Page* page, Rng* rng, int textLines, int boxes);
 void AddNoise(Page* page, Rng* rng, int amplitude);
