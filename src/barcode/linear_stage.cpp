@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "barcode/alloc.h"
+#include "barcode/bar_trace.h"
 #include "barcode/error_trail.h"
 #include "barcode/linear_readers.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 #include "barcode/scan_context.h"
 
@@ -16,84 +18,9 @@ namespace barcode {
 namespace {
 
 constexpr double kPi = 3.1415926535897;
-constexpr int kMaxFitPoints = 100;
-constexpr int kTraceMisses = 5;
-constexpr int kEndLightRun = 5;
+constexpr int kTraceGap = 5;
 // Bars steeper than this are left to the turned pass of the caller.
 constexpr double kMaxBarAngle = 80.0;
-
-struct Image {
-  const BinaryImage& b;
-  int64_t w, h;
-  explicit Image(const BinaryImage& img) : b(img), w(img.width), h(img.height) {}
-  bool Dark(int64_t x, int64_t y) const {
-    return x >= 0 && y >= 0 && x < w && y < h && b.pixels[y * b.stride + x] != 0;
-  }
-};
-
-struct Fit {
-  double sx = 0, sy = 0, sxy = 0, syy = 0;
-  int n = 0;
-  void Add(double x, double y) {
-    if (n >= kMaxFitPoints) return;
-    sx += x, sy += y, sxy += x * y, syy += y * y;
-    ++n;
-  }
-};
-
-// Follows the bar's run from row y0 in direction dir, feeding the fit.
-void Trace(const Image& img, const RowTrack& track, int64_t y0, int dir, Fit* fit) {
-  const int64_t w0 = track.width;
-  const int64_t tolerance = static_cast<int64_t>(w0 * 0.25);
-  const double centre0 = track.x + (w0 - 1) / 2.0;
-  double left = track.x, right = track.x + w0 - 1, slope = 0;
-  int misses = 0;
-  for (int64_t r = y0 + dir; r >= 0 && r < img.h; r += dir) {
-    int64_t from = std::max<int64_t>(0, std::llround(left));
-    int64_t to = std::min<int64_t>(img.w - 1, std::llround(right));
-    int64_t hit = -1;
-    for (int64_t x = from; x <= to; ++x)
-      if (img.Dark(x, r)) {
-        hit = x;
-        break;
-      }
-    bool found = false;
-    if (hit >= 0) {
-      int64_t a = hit, b = hit;
-      while (img.Dark(a - 1, r) && from - a < w0 + 2) --a;
-      while (img.Dark(b + 1, r) && b - to < w0 + 2) ++b;
-      if (std::llabs((b - a + 1) - w0) <= tolerance) {
-        double centre = (a + b) / 2.0;
-        fit->Add(centre, static_cast<double>(r));
-        slope = (centre - centre0) / static_cast<double>(r - y0) * dir;
-        left = static_cast<double>(a);
-        right = static_cast<double>(b);
-        misses = 0;
-        found = true;
-      }
-    }
-    if (found) continue;
-    if (++misses > kTraceMisses) break;
-    left += slope, right += slope;
-  }
-}
-
-// Last dark row along the fitted line from y0 in direction dir.
-int64_t LineEnd(const Image& img, double a, double b, int64_t y0, int dir) {
-  int64_t lastDark = y0;
-  int light = 0;
-  for (int64_t r = y0; r >= 0 && r < img.h; r += dir) {
-    if (img.Dark(std::llround(a + b * r), r)) {
-      lastDark = r;
-      light = 0;
-    } else if (++light > kEndLightRun) {
-      break;
-    }
-  }
-  return lastDark;
-}
-
-int64_t AwayFromZero(int64_t v) { return v > 0 ? v + 1 : (v < 0 ? v - 1 : 0); }
 
 int32_t Fail(int category, int site) {
   PushErrorTrail(category, kModuleScan, site);
@@ -102,26 +29,20 @@ int32_t Fail(int category, int site) {
 
 // Outcome of one track: 0 done with it, 1 failure, 2 leave for a later row.
 int32_t ExamineTrack(ScanContext* ctx, RowTrack* track, SymbolResultList* results) {
-  const Image img(ctx->image);
+  const DarkPixels img(ctx->image);
   const int64_t y0 = ctx->row;
 
   // 1. Trace and fit column against row.
-  Fit fit;
-  fit.Add(track->x + (track->width - 1) / 2.0, static_cast<double>(y0));
-  Trace(img, *track, y0, -1, &fit);
-  Trace(img, *track, y0, +1, &fit);
-  const double den = fit.n * fit.syy - fit.sy * fit.sy;
-  if (den < 1e-10) {
+  BarLine line;
+  if (!TraceBar(ctx->image, track->x, track->width, y0, kTraceGap, &line)) {
     PushErrorTrail(kCategoryNotFound, kModuleScan, 151);
     return 2;
   }
-  const double b = (fit.n * fit.sxy - fit.sx * fit.sy) / den;
-  const double a = (fit.sx - b * fit.sy) / fit.n;
-  const int64_t topRow = LineEnd(img, a, b, y0, -1);
-  const int64_t bottomRow = LineEnd(img, a, b, y0, +1);
+  const int64_t topRow = line.topRow;
+  const int64_t bottomRow = line.bottomRow;
 
   // 2. Bar length and angle.
-  const int64_t dx = AwayFromZero(std::llround(a + b * topRow) - std::llround(a + b * bottomRow));
+  const int64_t dx = AwayFromZero(line.Column(topRow) - line.Column(bottomRow));
   const int64_t dy = AwayFromZero(topRow - bottomRow);
   const int64_t barLength =
       static_cast<int64_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5);
@@ -134,7 +55,7 @@ int32_t ExamineTrack(ScanContext* ctx, RowTrack* track, SymbolResultList* result
   const double tanT = std::tan(rad), cosT = std::cos(rad), sinT = std::sin(rad);
 
   // 3. Scan line across the bar, clipped to the image.
-  const int64_t col0 = std::llround(a + b * y0);
+  const int64_t col0 = line.Column(y0);
   if (col0 < 0 || col0 >= img.w) return 0;
   auto rowAt = [&](int64_t c) { return y0 + std::llround((c - col0) * tanT); };
   int64_t cL = col0, cR = col0;
@@ -226,28 +147,18 @@ int32_t ExamineTrack(ScanContext* ctx, RowTrack* track, SymbolResultList* result
 
   // 6. The result and its rectangle.
   const ReaderOutput& o = output[0];
-  SymbolResult& res = results->items[results->count];
-  std::memset(&res, 0, sizeof(res));
-  res.type = SymbolTypeFromName(o.name);
-  std::strncpy(res.text, o.text, kResultTextSize - 1);
-  std::strncpy(res.secondText, o.secondText, kResultTextSize - 1);
-  res.codabarStart = o.codabarStart;
-  res.codabarStop = o.codabarStop;
-  res.moduleSize = o.moduleSize;
-  res.readerPosition = o.readerPosition;
-  res.angle = o.orientation == kReversed ? 180.0 : 0.0;
+  SymbolRect rect{0, 0, 0, 0};
+  double angle = o.orientation == kReversed ? 180.0 : 0.0;
   if (std::fabs(cosT) >= 1e-10) {
-    res.width = static_cast<int32_t>(std::llabs(static_cast<int64_t>(columns / cosT)));
-    res.height = static_cast<int32_t>(barLength + 5);
+    rect.width = static_cast<int32_t>(std::llabs(static_cast<int64_t>(columns / cosT)));
+    rect.height = static_cast<int32_t>(barLength + 5);
     const int64_t d = static_cast<int64_t>(cosT * track->span);
     const int64_t c = barLength / 2 - d;
-    res.centreX = static_cast<int32_t>((2 * firstColumn + columns) / 2 - sinT * c);
-    res.centreY = static_cast<int32_t>((lineRows[0] + lineRows[columns - 1]) / 2 + c * cosT);
-    res.angle += theta;
+    rect.centreX = static_cast<int32_t>((2 * firstColumn + columns) / 2 - sinT * c);
+    rect.centreY = static_cast<int32_t>((lineRows[0] + lineRows[columns - 1]) / 2 + c * cosT);
+    angle += theta;
   }
-  ++results->count;
-  EraseSymbolArea(&ctx->image, SymbolRect{res.centreX, res.centreY, res.width, res.height},
-                  res.angle);
+  StoreResult(&ctx->image, results, SymbolTypeFromName(o.name), o, rect, angle);
   return 0;
 }
 
