@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "barcode/bar_trace.h"
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/hanxin.h"
@@ -23,48 +24,13 @@ constexpr int32_t kTriplePass = 1500;
 // A ray run longer than this many block sides is not a finder stroke.
 constexpr int kRayReach = 4;
 
-struct Pixels {
-  const BinaryImage& b;
-  bool Dark(int64_t x, int64_t y) const {
-    return x >= 0 && y >= 0 && x < static_cast<int64_t>(b.width) &&
-           y < static_cast<int64_t>(b.height) && b.pixels[y * b.stride + x] != 0;
-  }
+// Pixel lookups at real coordinates, for the rays.
+struct Pixels : DarkPixels {
+  using DarkPixels::DarkPixels;
   bool DarkAt(double x, double y) const {
     return Dark(static_cast<int64_t>(std::floor(x)), static_cast<int64_t>(std::floor(y)));
   }
 };
-
-struct RunEnd {
-  int64_t centreX2;  // twice the run's centre column
-  int64_t row;
-};
-
-// Follows the dark run of width w0 from row y0 in direction dir; the last
-// row where it was found, with its centre.
-RunEnd FollowRun(const Pixels& img, int64_t x0, int64_t w0, int64_t y0, int dir) {
-  const int64_t tolerance = static_cast<int64_t>(w0 * 0.25);
-  const int64_t gapLimit = static_cast<int64_t>(w0 * 0.14);
-  RunEnd end{2 * x0 + w0 - 1, y0};
-  int64_t left = x0, right = x0 + w0 - 1;
-  int64_t misses = 0;
-  for (int64_t r = y0 + dir; r >= 0 && r < static_cast<int64_t>(img.b.height); r += dir) {
-    int64_t hit = -1;
-    for (int64_t x = std::max<int64_t>(0, left); x <= right && hit < 0; ++x)
-      if (img.Dark(x, r)) hit = x;
-    if (hit >= 0) {
-      int64_t a = hit, b = hit;
-      while (img.Dark(a - 1, r) && left - a < w0) --a;
-      while (img.Dark(b + 1, r) && b - right < w0) ++b;
-      if (std::llabs((b - a + 1) - w0) <= tolerance) {
-        end = RunEnd{a + b, r};
-        left = a, right = b, misses = 0;
-        continue;
-      }
-    }
-    if (++misses > gapLimit) break;
-  }
-  return end;
-}
 
 // Dark steps from (cx, cy) along (dx, dy), up to limit.
 int DarkReach(const Pixels& img, double cx, double cy, double dx, double dy, int limit) {
@@ -102,20 +68,33 @@ double Wrap(double angle) {
   return angle < 0 ? angle + full : angle;
 }
 
+// A block met again by a second track of the same rows is one finder.
+bool Listed(const FinderList& finders, const FinderPoint& f) {
+  for (int32_t i = 0; i < finders.count; ++i) {
+    const FinderPoint& g = finders.items[i];
+    const double turn = std::fabs(g.orientation - f.orientation);
+    if (std::hypot(g.x - f.x, g.y - f.y) <= f.size / 4 &&
+        std::min(turn, 2 * kHxPi - turn) < kHxPi / 4)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ConfirmHanXinFinder(const BinaryImage& image, int32_t x, int32_t width, int32_t row,
                          FinderPoint* finder) {
-  const Pixels img{image};
+  const Pixels img(image);
   if (width <= 0 || !img.Dark(x + width / 2, row)) return false;
   // 1. Centre and size of the block, traced up and down.
-  const RunEnd top = FollowRun(img, x, width, row, -1);
-  const RunEnd bottom = FollowRun(img, x, width, row, +1);
-  const double cx = static_cast<double>((top.centreX2 + bottom.centreX2) / 2) / 2.0 + 0.5;
-  const double cy = static_cast<double>((top.row + bottom.row) / 2) + 0.5;
-  int64_t dx = (bottom.centreX2 - top.centreX2) / 2, dy = bottom.row - top.row;
-  dx += dx > 0 ? 1 : (dx < 0 ? -1 : 0);
-  dy += dy > 0 ? 1 : (dy < 0 ? -1 : 0);
+  BarLine line;
+  if (!TraceBar(image, x, width, row, static_cast<int>(width * 0.14), &line)) return false;
+  const int64_t topX = line.Column(line.topRow), bottomX = line.Column(line.bottomRow);
+  // The fitted line gives the column to a fraction of a pixel; a rounded
+  // column would tilt small-module frames by a module over the symbol.
+  const double cx = line.a + line.b * ((line.topRow + line.bottomRow) / 2) + 0.5;
+  const double cy = static_cast<double>((line.topRow + line.bottomRow) / 2) + 0.5;
+  const int64_t dx = AwayFromZero(bottomX - topX), dy = AwayFromZero(line.bottomRow - line.topRow);
   const double size = std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5;
   const int limit = static_cast<int>(size);
   if (limit < 2) return false;
@@ -188,6 +167,7 @@ int32_t HanXinRowStage(ScanContext* ctx) {
     track.done |= kDoneHanXinFinder;
     FinderPoint finder;
     if (!ConfirmHanXinFinder(ctx->image, track.x, track.width, ctx->row, &finder)) continue;
+    if (Listed(finders, finder)) continue;
     if (finders.count >= kMaxFinderPoints - 1) {
       PushErrorTrail(kCategoryMemory, kModuleScan, 125);
       return 1;

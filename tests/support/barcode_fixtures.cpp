@@ -74,7 +74,8 @@ Matrix EncodeMatrix(int zintSymbology, const std::string& data, int option1, int
 
 void DrawMatrix(Page* page, const Matrix& matrix, const MatrixPlacement& at, int quietModules) {
   const double a = at.angleDegrees * M_PI / 180.0;
-  const double ca = std::cos(a), sa = std::sin(a);
+  // Quarter turns exact, so that module edges fall on the same pixels.
+  const double ca = std::round(std::cos(a) * 1e12) / 1e12, sa = std::round(std::sin(a) * 1e12) / 1e12;
   const double halfW = (matrix.cols / 2.0 + quietModules) * at.moduleSize;
   const double halfH = (matrix.rows / 2.0 + quietModules) * at.moduleSize;
   const double reach = (std::hypot(halfW, halfH) + 2) * (1 + std::fabs(at.shear));
