@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "barcode/scan_context.h"
 #include "barcode/types.h"
@@ -58,9 +57,12 @@ using HanXinCandidateObserver = void (*)(const HxCandidate& candidate);
 void ObserveHanXinCandidates(HanXinCandidateObserver observer);
 }  // namespace test_hooks
 
-// Data stage: turns corrected data codewords into GB 18030 text. Returns 0
-// with the text, -3 on mode data that does not fit the standard (invalid
-// indicator, values out of range, a character cut by the end of the data).
-int32_t DecodeHanXinData(const uint8_t* codewords, int32_t count, std::string* text);
+// Data stage: turns corrected data codewords into GB 18030 text in out
+// (NUL-terminated, at most capacity bytes with the NUL). Returns 0 with the
+// text, -3 with an empty text on mode data the standard does not allow (an
+// unknown indicator, a value out of range, a segment cut off by the end of
+// the data, a text longer than capacity).
+int32_t DecodeHanXinData(const uint8_t* codewords, int32_t count, char* out, int32_t capacity,
+                         int32_t* length);
 
 }  // namespace barcode
