@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/hanxin.h"
 #include "barcode/scan.h"
@@ -20,6 +21,7 @@ constexpr double kWideTolerance = 0.348;  // orientation, finders under 20 px
 constexpr double kTolerance = 0.174;
 constexpr double kSmallFinder = 20.0;
 constexpr double kSizeSpread = 6.0;
+constexpr int32_t kNoMemory = -10104301;
 
 test_hooks::HanXinCandidateObserver candidateObserver = nullptr;
 
@@ -129,60 +131,51 @@ int32_t Offer(Stage*, const Frame& frame, int version, const int idx[3], const H
   return 0;
 }
 
-// Pass 1: a top-left, top-right and bottom-right finder.
+// Pass 1: a top-left, top-right and bottom-right finder. The top-right one
+// is taken first: the others must fit its axis, which keeps the search
+// short on pages full of finder-like marks.
 int32_t Triples(Stage* st) {
   const int count = st->Count();
-  for (int i = 0; i < count && st->Room(); ++i)
-    for (int j = i + 1; j < count && st->Room(); ++j) {
-      if (st->used[i] || st->used[j] || std::fabs(st->F(i).size - st->F(j).size) >= kSizeSpread)
-        continue;
-      for (int k = j + 1; k < count && st->Room(); ++k) {
-        if (st->used[i] || st->used[j] || st->used[k]) continue;
-        if (std::fabs(st->F(k).size - st->F(i).size) > kSizeSpread - 1) continue;
-        const int ids[3] = {i, j, k};
-        // Which of the three is the top-right corner between the legs.
-        for (int corner = 0; corner < 3; ++corner) {
-          const int tr = ids[corner], a = ids[(corner + 1) % 3], b = ids[(corner + 2) % 3];
-          const FinderPoint &pTr = st->F(tr), &pA = st->F(a), &pB = st->F(b);
-          const double axis = AxisOf(pTr, HxRole::kTopRight);
-          const double tol = OrientationTolerance(pTr);
-          int tl = -1, br = -1;
-          if (AngleGap(AxisOf(pA, HxRole::kTopLeft), axis) <= tol &&
-              AngleGap(AxisOf(pB, HxRole::kBottomRight), axis) <= tol)
-            tl = a, br = b;
-          else if (AngleGap(AxisOf(pB, HxRole::kTopLeft), axis) <= tol &&
-                   AngleGap(AxisOf(pA, HxRole::kBottomRight), axis) <= tol)
-            tl = b, br = a;
-          if (tl < 0) continue;
-          const FinderPoint &pTl = st->F(tl), &pBr = st->F(br);
-          // The top edge runs along the axis, the right edge a quarter turn on.
-          if (AngleGap(std::atan2(pTr.y - pTl.y, pTr.x - pTl.x), axis) > tol) continue;
-          if (AngleGap(std::atan2(pBr.y - pTr.y, pBr.x - pTr.x), axis + kHxPi / 2) > tol) continue;
-          const double d1 = std::hypot(pTr.x - pTl.x, pTr.y - pTl.y);
-          const double d2 = std::hypot(pBr.x - pTr.x, pBr.y - pTr.y);
-          const double d3 = std::hypot(pBr.x - pTl.x, pBr.y - pTl.y);
-          const double legTol = 0.06 * std::max(d1, std::min(d2, d3));
-          if (std::fabs(d1 - d2) > legTol + 5.0) continue;
-          if (std::trunc(std::fabs(std::sqrt(2.0) * d1 - d3)) > legTol) continue;
-          // Version from the legs: finder size s is the block (3 modules).
-          const double s = pTr.size * 7.0 / 3.0, m = s / 7.0;
-          const double legA = d1 + 11.0 * s / 7.0, legB = d2 + 11.0 * s / 7.0;
-          const int version = static_cast<int>((std::min(legA, legB) / m - 23) * 0.5 + 1.5);
-          if (version < 1 || version > kMaxVersion) continue;
-          const int n = 2 * version + 21;
-          double u[3], v[3];
-          const HxRole roles[3] = {HxRole::kTopLeft, HxRole::kTopRight, HxRole::kBottomRight};
-          for (int r = 0; r < 3; ++r) HxBlockCentre(roles[r], n, &u[r], &v[r]);
-          const double x[3] = {pTl.x, pTr.x, pBr.x}, y[3] = {pTl.y, pTr.y, pBr.y};
-          Frame frame;
-          if (!FrameFromTriple(u, v, x, y, &frame)) continue;
-          const int idx[3] = {tl, tr, br};
-          const int32_t code = Offer(st, frame, version, idx, roles, 3);
-          if (code != 0) return code;
-          break;
-        }
+  const HxRole roles[3] = {HxRole::kTopLeft, HxRole::kTopRight, HxRole::kBottomRight};
+  for (int tr = 0; tr < count && st->Room(); ++tr) {
+    for (int tl = 0; tl < count && st->Room() && !st->used[tr]; ++tl) {
+      const FinderPoint& pTr = st->F(tr);
+      const double axis = AxisOf(pTr, HxRole::kTopRight), tol = OrientationTolerance(pTr);
+      const FinderPoint& pTl = st->F(tl);
+      if (tl == tr || st->used[tl] || std::fabs(pTl.size - pTr.size) >= kSizeSpread) continue;
+      if (AngleGap(AxisOf(pTl, HxRole::kTopLeft), axis) > tol) continue;
+      // The top edge runs along the axis, the right edge a quarter turn on.
+      if (AngleGap(std::atan2(pTr.y - pTl.y, pTr.x - pTl.x), axis) > tol) continue;
+      for (int br = 0; br < count && st->Room() && !st->used[tl]; ++br) {
+        const FinderPoint& pBr = st->F(br);
+        if (br == tr || br == tl || st->used[br]) continue;
+        if (std::fabs(pBr.size - pTl.size) > kSizeSpread - 1) continue;
+        if (AngleGap(AxisOf(pBr, HxRole::kBottomRight), axis) > tol) continue;
+        if (AngleGap(std::atan2(pBr.y - pTr.y, pBr.x - pTr.x), axis + kHxPi / 2) > tol) continue;
+        // The isosceles right triangle of the three block centres.
+        const double d1 = std::hypot(pTr.x - pTl.x, pTr.y - pTl.y);
+        const double d2 = std::hypot(pBr.x - pTr.x, pBr.y - pTr.y);
+        const double d3 = std::hypot(pBr.x - pTl.x, pBr.y - pTl.y);
+        const double legTol = 0.06 * std::max(d1, std::min(d2, d3));
+        if (std::fabs(d1 - d2) > legTol + 5.0) continue;
+        if (std::trunc(std::fabs(std::sqrt(2.0) * d1 - d3)) > legTol) continue;
+        // Version from the legs: a finder point's size is its block, 3 of
+        // the finder's 7 modules.
+        const double s = pTr.size * 7.0 / 3.0, m = s / 7.0;
+        const double legA = d1 + 11.0 * s / 7.0, legB = d2 + 11.0 * s / 7.0;
+        const int version = static_cast<int>((std::min(legA, legB) / m - 23) * 0.5 + 1.5);
+        if (version < 1 || version > kMaxVersion) continue;
+        double u[3], v[3];
+        for (int r = 0; r < 3; ++r) HxBlockCentre(roles[r], 2 * version + 21, &u[r], &v[r]);
+        const double x[3] = {pTl.x, pTr.x, pBr.x}, y[3] = {pTl.y, pTr.y, pBr.y};
+        Frame frame;
+        if (!FrameFromTriple(u, v, x, y, &frame)) continue;
+        const int idx[3] = {tl, tr, br};
+        const int32_t code = Offer(st, frame, version, idx, roles, 3);
+        if (code != 0) return code;
       }
     }
+  }
   return 0;
 }
 
@@ -250,9 +243,10 @@ int32_t Pairs(Stage* st, const HxRole (*rolePairs)[2], int pairCount) {
               break;
             }
         }
+        // Two finders a quarter turn apart fit two corner pairs alike (top
+        // left and right, or right top and bottom): each is offered.
         const int32_t code = Offer(st, frame, version, idx, roles, points);
         if (code != 0) return code;
-        break;
       }
     }
   return 0;
@@ -299,7 +293,11 @@ void test_hooks::ObserveHanXinCandidates(HanXinCandidateObserver observer) {
 int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList* results) {
   if (ctx->hanXinFinders.count == 0) return 0;
   Stage st{ctx, results, AllocArray<uint8_t>(static_cast<size_t>(ctx->hanXinFinders.count)), };
-  if (!st.used) return 1;
+  if (!st.used) {
+    ReaderLastError() = kNoMemory;
+    PushErrorTrail(kNoMemory, 0, 0);
+    return 1;
+  }
   int32_t code = Triples(&st);
   // Opposite corners first, then neighbours along an edge.
   static const HxRole kDiagonals[][2] = {{HxRole::kTopRight, HxRole::kBottomLeft},

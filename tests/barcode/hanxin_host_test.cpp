@@ -48,9 +48,10 @@ double TurnGap(double a, double b) {
 }
 
 // Modules sampled differently from the drawn matrix, for the candidate
-// framed at the drawn place; -1 when no candidate fits.
+// framed at the drawn place; -1 when no candidate fits. wiped: the top-left
+// (1) and bottom-right (2) finders were wiped and are not compared.
 int GridMisses(const std::vector<HxCandidate>& found, const std::vector<uint8_t>& binary,
-               const fixtures::Page& page, const Drawn& d, int skipFinder = -1) {
+               const fixtures::Page& page, const Drawn& d, int wiped = 0) {
   const int n = d.matrix.rows;
   int best = -1;
   for (const HxCandidate& c : found) {
@@ -66,7 +67,8 @@ int GridMisses(const std::vector<HxCandidate>& found, const std::vector<uint8_t>
     int misses = 0;
     for (int r = 0; r < n; ++r)
       for (int col = 0; col < n; ++col) {
-        const bool erased = skipFinder >= 0 && r < 7 && col < 7;
+        const bool erased = ((wiped & 1) && r < 7 && col < 7) ||
+                            ((wiped & 2) && r >= n - 7 && col >= n - 7);
         if (!erased && grid[r * n + col] != d.matrix.at(r, col)) ++misses;
       }
     if (best < 0 || misses < best) best = misses;
@@ -111,22 +113,33 @@ TEST(HanXinFraming, VersionsLevelsSizesTurnsAndSkews) {
   }
 }
 
-TEST(HanXinFraming, SeveralSymbolsAndAMissingFinder) {
-  fixtures::Page page(900, 520);
+// Paints a symbol's finder at module (row, col) white.
+void Wipe(fixtures::Page* page, const Drawn& d, int row, int col) {
+  const double m = d.at.moduleSize;
+  const int x0 = static_cast<int>(d.at.centreX - d.matrix.cols / 2.0 * m + col * m);
+  const int y0 = static_cast<int>(d.at.centreY - d.matrix.rows / 2.0 * m + row * m);
+  for (int y = 0; y < 7 * m; ++y)
+    for (int x = 0; x < 7 * m; ++x) page->at(x0 + x, y0 + y) = 255;
+}
+
+TEST(HanXinFraming, SeveralSymbolsAndMissingFinders) {
+  fixtures::Page page(1200, 520);
   Drawn a{fixtures::EncodeMatrix(BARCODE_HANXIN, "first", 2, 6), {220, 260, 4, 0, 0}};
-  Drawn b{fixtures::EncodeMatrix(BARCODE_HANXIN, "second", 3, 9), {650, 260, 5, 90, 0}};
-  fixtures::DrawMatrix(&page, a.matrix, a.at);
-  fixtures::DrawMatrix(&page, b.matrix, b.at);
-  // Wipe the first symbol's top-left finder: the pair passes frame it from
-  // the other three corners.
-  const double origin = a.at.centreX - a.matrix.cols / 2.0 * a.at.moduleSize;
-  const double top = a.at.centreY - a.matrix.rows / 2.0 * a.at.moduleSize;
-  for (int y = 0; y < 7 * 4; ++y)
-    for (int x = 0; x < 7 * 4; ++x) page.at(static_cast<int>(origin) + x, static_cast<int>(top) + y) = 255;
+  Drawn b{fixtures::EncodeMatrix(BARCODE_HANXIN, "second", 3, 9), {600, 260, 5, 90, 0}};
+  Drawn c{fixtures::EncodeMatrix(BARCODE_HANXIN, "third", 1, 4), {980, 260, 5, 180, 0}};
+  for (const Drawn* d : {&a, &b, &c}) fixtures::DrawMatrix(&page, d->matrix, d->at);
+  // No top-left finder: framed from the other corners. Only the top-right
+  // and bottom-left finders: framed from that diagonal.
+  Wipe(&page, a, 0, 0);
+  const int n = c.matrix.rows;
+  // c is turned half a turn: its top-left finder is drawn bottom right.
+  Wipe(&page, c, n - 7, n - 7);
+  Wipe(&page, c, 0, 0);
   std::vector<uint8_t> binary;
   const std::vector<HxCandidate> found = Frame(page, &binary);
-  EXPECT_EQ(GridMisses(found, binary, page, a, 0), 0);
+  EXPECT_EQ(GridMisses(found, binary, page, a, 1), 0);
   EXPECT_EQ(GridMisses(found, binary, page, b), 0);
+  EXPECT_EQ(GridMisses(found, binary, page, c, 3), 0);
 }
 
 TEST(HanXinFraming, FinderOrientationByCorner) {
