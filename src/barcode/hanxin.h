@@ -40,12 +40,18 @@ bool ConfirmHanXinFinder(const BinaryImage& image, int32_t x, int32_t width, int
 struct HxCandidate {
   double x[3], y[3];
   HxRole role[3];
+  int points;  // finders found: 3, or 2 with the third corner placed
   double moduleSize;  // pixels
   int version;        // estimated from the finder distances
   double centreX, centreY, angleDegrees, side;
   // Module (u, v) lies at origin + u * stepU + v * stepV in the image.
   double originX, originY, stepUx, stepUy, stepVx, stepVy;
 };
+
+// Frames the candidate again for another version (the one its function
+// information gives) from the same finder points. False for a version out
+// of range or points that give no frame.
+bool ReframeHanXin(HxCandidate* candidate, int version);
 
 // Samples the candidate's n x n module grid (n = 2 * version + 21) into
 // grid, 1 for a dark module; a module centre outside the image is light.

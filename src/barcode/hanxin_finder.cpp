@@ -23,6 +23,8 @@ constexpr int32_t kRayPass = 500;
 constexpr int32_t kTriplePass = 1500;
 // A ray run longer than this many block sides is not a finder stroke.
 constexpr int kRayReach = 4;
+// Rows over which a track is tried as a finder: blocks of 16-pixel modules.
+constexpr int kConfirmRows = 48;
 
 // Pixel lookups at real coordinates, for the rays.
 struct Pixels : DarkPixels {
@@ -161,19 +163,29 @@ int32_t HanXinRowStage(ScanContext* ctx) {
   MergeCandidates(&tracks, candidates, ctx->step, kHanXinTolerance);
   PruneTracks(&tracks, ctx->step);
   FinderList& finders = ctx->hanXinFinders;
+  int32_t kept = 0;
   for (int32_t t = 0; t < tracks.count; ++t) {
     RowTrack& track = tracks.items[t];
-    if (!track.matched || track.span <= 3 || (track.done & kDoneHanXinFinder)) continue;
-    track.done |= kDoneHanXinFinder;
-    FinderPoint finder;
-    if (!ConfirmHanXinFinder(ctx->image, track.x, track.width, ctx->row, &finder)) continue;
-    if (Listed(finders, finder)) continue;
-    if (finders.count >= kMaxFinderPoints - 1) {
-      PushErrorTrail(kCategoryMemory, kModuleScan, 125);
-      return 1;
+    bool drop = false;
+    if (track.matched && track.span > 3) {
+      // A track may start in data rows above a block and reach it only
+      // later, or run on from one block through data into the next: it is
+      // tried on each row, and ends once confirmed or a block's height on.
+      FinderPoint finder;
+      const bool confirmed =
+          ConfirmHanXinFinder(ctx->image, track.x, track.width, ctx->row, &finder);
+      drop = confirmed || track.span > kConfirmRows;
+      if (confirmed && !Listed(finders, finder)) {
+        if (finders.count >= kMaxFinderPoints - 1) {
+          PushErrorTrail(kCategoryMemory, kModuleScan, 125);
+          return 1;
+        }
+        finders.items[finders.count++] = finder;
+      }
     }
-    finders.items[finders.count++] = finder;
+    if (!drop) tracks.items[kept++] = track;
   }
+  tracks.count = kept;
   return 0;
 }
 

@@ -22,6 +22,9 @@ constexpr double kTolerance = 0.174;
 constexpr double kSmallFinder = 20.0;
 constexpr double kSizeSpread = 6.0;
 constexpr int32_t kNoMemory = -10104301;
+// Frames tried per scan at most: a page covered in finder-like marks must
+// not keep the stage busy for long.
+constexpr int kMaxOffers = 10000;
 
 test_hooks::HanXinCandidateObserver candidateObserver = nullptr;
 
@@ -87,9 +90,10 @@ struct Stage {
   ScanContext* ctx;
   SymbolResultList* results;
   Buffer<uint8_t> used;
+  int offers = 0;
   FinderPoint& F(int i) { return ctx->hanXinFinders.items[i]; }
   int Count() const { return ctx->hanXinFinders.count; }
-  bool Room() const { return results->count < kMaxResults; }
+  bool Room() const { return results->count < kMaxResults && offers < kMaxOffers; }
 };
 
 // Nearest unused finder that fits a role at a predicted position, or -1.
@@ -99,35 +103,47 @@ int Match(Stage* st, double x, double y, double axis, HxRole role, int skipA, in
   for (int i = 0; i < st->Count(); ++i) {
     if (st->used[i] || i == skipA || i == skipB) continue;
     const FinderPoint& f = st->F(i);
-    if (AngleGap(AxisOf(f, role), axis) > OrientationTolerance(f)) continue;
     const double d = std::hypot(f.x - x, f.y - y);
     if (d > f.size / 4 || (best >= 0 && d >= bestDistance)) continue;
+    if (AngleGap(AxisOf(f, role), axis) > OrientationTolerance(f)) continue;
     best = i, bestDistance = d;
   }
   return best;
 }
 
-// Frames the candidate from a module-to-image map and hands it on.
-int32_t Offer(Stage*, const Frame& frame, int version, const int idx[3], const HxRole roles[3],
+// Fills the frame-derived fields of a candidate for a version.
+void Describe(const Frame& frame, int version, HxCandidate* c) {
+  const int n = 2 * version + 21;
+  c->version = version;
+  c->moduleSize = std::hypot(frame.exx, frame.exy);
+  frame.Map(n / 2.0, n / 2.0, &c->centreX, &c->centreY);
+  c->side = n * c->moduleSize;
+  c->angleDegrees = Wrap(std::atan2(frame.exy, frame.exx)) * 180.0 / kHxPi;
+  c->originX = frame.ox, c->originY = frame.oy;
+  c->stepUx = frame.exx, c->stepUy = frame.exy, c->stepVx = frame.eyx, c->stepVy = frame.eyy;
+}
+
+// Frames the candidate from a module-to-image map and hands it on. The
+// points kept are the finders used (a placed corner after a pair's two).
+int32_t Offer(Stage* st, const Frame& frame, int version, const int idx[3], const HxRole roles[3],
               int points) {
+  ++st->offers;
   HxCandidate c{};
   const int n = 2 * version + 21;
   for (int k = 0; k < 3; ++k) {
-    double u, v;
     c.role[k] = roles[k];
-    HxBlockCentre(roles[k], n, &u, &v);
-    frame.Map(u, v, &c.x[k], &c.y[k]);
+    if (k < points) {
+      c.x[k] = st->F(idx[k]).x, c.y[k] = st->F(idx[k]).y;
+    } else {
+      double u, v;
+      HxBlockCentre(roles[k], n, &u, &v);
+      frame.Map(u, v, &c.x[k], &c.y[k]);
+    }
   }
-  c.version = version;
-  c.moduleSize = std::hypot(frame.exx, frame.exy);
-  frame.Map(n / 2.0, n / 2.0, &c.centreX, &c.centreY);
-  c.side = n * c.moduleSize;
-  c.angleDegrees = Wrap(std::atan2(frame.exy, frame.exx)) * 180.0 / kHxPi;
-  c.originX = frame.ox, c.originY = frame.oy;
-  c.stepUx = frame.exx, c.stepUy = frame.exy, c.stepVx = frame.eyx, c.stepVy = frame.eyy;
+  c.points = points;
+  Describe(frame, version, &c);
   if (candidateObserver != nullptr) candidateObserver(c);
   // The grid reader is not attached yet: a framed symbol is not reported.
-  (void)idx, (void)points;
   return 0;
 }
 
@@ -271,6 +287,22 @@ double HxRoleTurn(HxRole role) {
     case HxRole::kBottomRight: return kHxPi;
   }
   return 0;
+}
+
+bool ReframeHanXin(HxCandidate* c, int version) {
+  if (version < 1 || version > kMaxVersion || c->points < 2 || c->points > 3) return false;
+  const int n = 2 * version + 21;
+  double u[3], v[3];
+  for (int k = 0; k < 3; ++k) HxBlockCentre(c->role[k], n, &u[k], &v[k]);
+  Frame frame;
+  if (c->points == 3) {
+    if (!FrameFromTriple(u, v, c->x, c->y, &frame)) return false;
+  } else {
+    frame = FrameFromPair(u[0], v[0], c->x[0], c->y[0], u[1], v[1], c->x[1], c->y[1]);
+    frame.Map(u[2], v[2], &c->x[2], &c->y[2]);
+  }
+  Describe(frame, version, c);
+  return true;
 }
 
 void SampleHanXinGrid(const BinaryImage& image, const HxCandidate& c, uint8_t* grid) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "barcode/hanxin.h"
@@ -47,15 +48,17 @@ double TurnGap(double a, double b) {
   return std::min(d, 360.0 - d);
 }
 
-// Modules sampled differently from the drawn matrix, for the candidate
+// Modules sampled differently from the drawn matrix, for the best candidate
 // framed at the drawn place; -1 when no candidate fits. wiped: the top-left
 // (1) and bottom-right (2) finders were wiped and are not compared.
 int GridMisses(const std::vector<HxCandidate>& found, const std::vector<uint8_t>& binary,
                const fixtures::Page& page, const Drawn& d, int wiped = 0) {
   const int n = d.matrix.rows;
   int best = -1;
-  for (const HxCandidate& c : found) {
-    if (2 * c.version + 21 != n) continue;
+  for (HxCandidate c : found) {
+    // A frame whose estimate missed the version is framed again with the
+    // right one, as the function information would have it.
+    if (2 * c.version + 21 != n && !ReframeHanXin(&c, (n - 21) / 2)) continue;
     if (std::hypot(c.centreX - d.at.centreX, c.centreY - d.at.centreY) > 2 * d.at.moduleSize)
       continue;
     if (TurnGap(c.angleDegrees, d.at.angleDegrees) > 3.0) continue;
@@ -140,6 +143,36 @@ TEST(HanXinFraming, SeveralSymbolsAndMissingFinders) {
   EXPECT_EQ(GridMisses(found, binary, page, a, 1), 0);
   EXPECT_EQ(GridMisses(found, binary, page, b), 0);
   EXPECT_EQ(GridMisses(found, binary, page, c, 3), 0);
+}
+
+TEST(HanXinFraming, AThousandFindersEndTheScan) {
+  // 256 small symbols give 1024 finders: the list's 1000th ends the row
+  // stage with code 1, the scan with it.
+  const fixtures::Matrix m = fixtures::EncodeMatrix(BARCODE_HANXIN, "1", 1, 1);
+  fixtures::Page page(16 * 58, 16 * 58);
+  for (int r = 0; r < 16; ++r)
+    for (int c = 0; c < 16; ++c)
+      fixtures::DrawMatrix(&page, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
+  std::vector<uint8_t> binary = fixtures::Binarize(page);
+  BinaryImage image{static_cast<uint32_t>(page.width), static_cast<uint32_t>(page.width),
+                    static_cast<uint32_t>(page.height), 1, 8, binary.data()};
+  std::unique_ptr<SymbolResult[]> items(new SymbolResult[kMaxResults]());
+  SymbolResultList list{0, items.get()};
+  ScanOptions options{};
+  options.hanXin = 1;
+  EXPECT_EQ(ScanSymbols(&image, 1, &list, &options), 1);
+  EXPECT_EQ(list.count, 0);
+  // Half the page: 512 finders, all framed.
+  fixtures::Page half(16 * 58, 8 * 58);
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 16; ++c)
+      fixtures::DrawMatrix(&half, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
+  std::vector<uint8_t> halfBinary;
+  const std::vector<HxCandidate> found = Frame(half, &halfBinary);
+  std::set<std::pair<int, int>> centres;
+  for (const HxCandidate& c : found)
+    if (c.version == 1) centres.insert({static_cast<int>(c.centreX) / 58, static_cast<int>(c.centreY) / 58});
+  EXPECT_EQ(centres.size(), 128u);
 }
 
 TEST(HanXinFraming, FinderOrientationByCorner) {
