@@ -71,4 +71,12 @@ void ObserveHanXinCandidates(HanXinCandidateObserver observer);
 int32_t DecodeHanXinData(const uint8_t* codewords, int32_t count, char* out, int32_t capacity,
                          int32_t* length);
 
+// Function information: seven 4-bit symbols (three of data, four of Reed-
+// Solomon check over GF(16)) in each of two copies; the first copy that
+// corrects gives version (first two symbols, less 20), level and mask (the
+// third symbol). 0, or -6 when neither copy corrects or the version is not
+// 1 to 84 (85 and more also set the last error).
+int32_t DecodeHanXinFunctionInfo(const uint8_t first[7], const uint8_t second[7], int* version,
+                                 int* level, int* mask);
+
 }  // namespace barcode

@@ -15,9 +15,11 @@
 // Anything else, or a segment cut off by the end of the data, is refused
 // whole: a half character never reaches the text.
 #include <cstring>
+#include <initializer_list>
 
 #include "barcode/error_trail.h"
 #include "barcode/hanxin.h"
+#include "barcode/reed_solomon.h"
 
 namespace barcode {
 
@@ -196,6 +198,36 @@ int32_t DecodeHanXinData(const uint8_t* codewords, int32_t count, char* out, int
   }
   out[text.length] = '\0';
   *length = text.length;
+  return 0;
+}
+
+}  // namespace barcode
+
+namespace barcode {
+
+int32_t DecodeHanXinFunctionInfo(const uint8_t first[7], const uint8_t second[7], int* version,
+                                 int* level, int* mask) {
+  constexpr int32_t kUnreadable = -6;
+  constexpr int32_t kVersionTooLarge = -40104313;
+  uint8_t symbols[7];
+  bool corrected = false;
+  for (const uint8_t* copy : {first, second}) {
+    for (int i = 0; i < 7; ++i) symbols[i] = copy[i] & 0x0F;
+    if (CorrectCodewords(symbols, 3, 4, 1, kPolynomialGf16) == 0) {
+      corrected = true;
+      break;
+    }
+  }
+  if (!corrected) return kUnreadable;
+  const int v = symbols[0] * 16 + symbols[1] - 20;
+  if (v >= 85) {
+    ReaderLastError() = kVersionTooLarge;
+    return kUnreadable;
+  }
+  if (v < 1) return kUnreadable;
+  *version = v;
+  *level = (symbols[2] / 4) & 3;
+  *mask = symbols[2] & 3;
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "barcode/error_trail.h"
 #include "barcode/hanxin.h"
 
 namespace {
@@ -154,6 +155,57 @@ TEST(HanXinData, NumericBinaryAndEnds) {
   Stream tail;
   tail.Put(2, 4).Put(36, 6).Put(37, 6).Put(63, 6).Put(3, 2);
   EXPECT_EQ(Decode(tail), "ab");
+}
+
+}  // namespace
+
+namespace {
+
+// Function information with its four check symbols: GF(16), x^4 + x + 1,
+// generator roots alpha^1 .. alpha^4.
+std::vector<uint8_t> FunctionInfo(int version, int level, int mask) {
+  int exp[30], log[16];
+  for (int i = 0, e = 1; i < 15; ++i, e = (e << 1) ^ ((e & 8) ? 0x13 : 0)) exp[i] = exp[i + 15] = e, log[e] = i;
+  auto mul = [&](int a, int b) { return a && b ? exp[log[a] + log[b]] : 0; };
+  int gen[5] = {1, 0, 0, 0, 0};
+  for (int r = 1; r <= 4; ++r)
+    for (int k = r; k >= 1; --k) gen[k] ^= mul(gen[k - 1], exp[r]);
+  const int v = version + 20;
+  std::vector<uint8_t> sym = {static_cast<uint8_t>(v >> 4), static_cast<uint8_t>(v & 15),
+                              static_cast<uint8_t>(level * 4 + mask), 0, 0, 0, 0};
+  std::vector<int> rem(sym.begin(), sym.end());
+  for (int i = 0; i < 3; ++i)
+    if (int c = rem[i])
+      for (int k = 0; k <= 4; ++k) rem[i + k] ^= mul(gen[k], c);
+  for (int k = 3; k < 7; ++k) sym[k] = static_cast<uint8_t>(rem[k]);
+  return sym;
+}
+
+TEST(HanXinFunctionInfo, EitherCopyEveryVersionLevelAndMask) {
+  for (int version = 1; version <= 84; ++version)
+    for (int level = 0; level < 4; ++level)
+      for (int mask = 0; mask < 4; ++mask) {
+        const std::vector<uint8_t> good = FunctionInfo(version, level, mask);
+        std::vector<uint8_t> twoErrors = good, threeErrors = good;
+        twoErrors[(version + 1) % 7] ^= 5, twoErrors[(version + 4) % 7] ^= 9;
+        for (int k = 0; k < 3; ++k) threeErrors[(version + 2 * k) % 7] ^= 1 + k;
+        int v = 0, l = -1, m = -1;
+        // Two symbol errors are mended in the first copy; with three the
+        // second copy is read.
+        ASSERT_EQ(barcode::DecodeHanXinFunctionInfo(twoErrors.data(), threeErrors.data(), &v, &l, &m), 0);
+        EXPECT_EQ(v * 16 + l * 4 + m, version * 16 + level * 4 + mask);
+        v = 0;
+        ASSERT_EQ(barcode::DecodeHanXinFunctionInfo(threeErrors.data(), good.data(), &v, &l, &m), 0);
+        EXPECT_EQ(v * 16 + l * 4 + m, version * 16 + level * 4 + mask);
+      }
+  int v = 0, l = 0, m = 0;
+  const std::vector<uint8_t> beyond = FunctionInfo(85, 0, 0), zero = FunctionInfo(0, 0, 0);
+  EXPECT_EQ(barcode::DecodeHanXinFunctionInfo(beyond.data(), beyond.data(), &v, &l, &m), -6);
+  EXPECT_EQ(barcode::ReaderLastError(), -40104313);
+  EXPECT_EQ(barcode::DecodeHanXinFunctionInfo(zero.data(), zero.data(), &v, &l, &m), -6);
+  std::vector<uint8_t> bad = FunctionInfo(30, 1, 2);
+  for (int k = 0; k < 3; ++k) bad[k * 2] ^= 7;
+  EXPECT_EQ(barcode::DecodeHanXinFunctionInfo(bad.data(), bad.data(), &v, &l, &m), -6);
 }
 
 }  // namespace
