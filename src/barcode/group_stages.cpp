@@ -186,16 +186,19 @@ namespace {
 test_hooks::StageObserver stageObserver = nullptr;
 
 int32_t Observe(const char* stage, const ScanContext& ctx) {
-  if (stageObserver != nullptr) stageObserver(stage, ctx);
+  ObserveStage(stage, ctx);
   return 0;
 }
 }  // namespace
+
+void ObserveStage(const char* stage, const ScanContext& ctx) {
+  if (stageObserver != nullptr) stageObserver(stage, ctx);
+}
 
 void test_hooks::ObserveStages(StageObserver observer) { stageObserver = observer; }
 
 // The readers of these groups come later; they start here with what the row
 // stages collected.
-int32_t QrPostStage(ScanContext* ctx, SymbolResultList*) { return Observe("qr", *ctx); }
 int32_t Pdf417PostStage(ScanContext* ctx, SymbolResultList*) { return Observe("pdf417", *ctx); }
 int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList*) { return Observe("bullseye", *ctx); }
 int32_t DataMatrixHandOff(ScanContext* ctx, const RowTrack&, SymbolResultList*) {

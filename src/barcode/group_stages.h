@@ -28,6 +28,8 @@ namespace test_hooks {
 using StageObserver = void (*)(const char* stage, const ScanContext& ctx);
 void ObserveStages(StageObserver observer);
 }  // namespace test_hooks
+// Tells the observer, if any, that a stage starts.
+void ObserveStage(const char* stage, const ScanContext& ctx);
 
 // Keeps the first of candidates whose first four 32-bit words are equal.
 void RemoveDuplicateStarts(TrackList* list);

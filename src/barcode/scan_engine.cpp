@@ -6,6 +6,7 @@
 
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
+#include "barcode/qr.h"
 #include "barcode/row_bits.h"
 #include "barcode/scan.h"
 #include "barcode/scan_context.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr int kLinearKind = 8;
 constexpr int kLinearTolerance = 5;
 const int32_t kQrFinderPattern[5] = {1, 1, 3, 1, 1};
+constexpr int32_t kQrFinderMinHits = 4;
 
 // Track and finder lists are only ever read below their count, and every
 // entry is written whole when it is added, so they are not cleared: on a heap
@@ -102,17 +104,19 @@ int32_t LinearQrRowStage(ScanContext* ctx, SymbolResultList* results) {
     for (int32_t t = 0; t < tracks.count; ++t) {
       RowTrack& track = tracks.items[t];
       if ((track.done & kDoneQrFinder) || track.span <= 3) continue;
-      if (ctx->step * track.patternHits * 10 < 7 * track.span) continue;
+      // A track that bridged a few rows from other dark runs into a finder
+      // keeps too few hits for its span; four hit rows still earn a look.
+      if (ctx->step * track.patternHits * 10 < 7 * track.span &&
+          track.patternHits < kQrFinderMinHits)
+        continue;
+      track.done |= kDoneQrFinder;
+      FinderPoint point;
+      if (!ConfirmQrFinder(ctx->image, track, ctx->row, &point)) continue;
       if (ctx->qrFinders.count >= kMaxFinderPoints - 1) {
         PushErrorTrail(kCategoryMemory, kModuleScan, 123);
         return 1;
       }
-      FinderPoint& p = ctx->qrFinders.items[ctx->qrFinders.count++];
-      p.x = track.x + track.width / 2.0;
-      p.y = ctx->row - track.span / 2.0;
-      p.size = track.width;
-      p.orientation = 0;
-      track.done |= kDoneQrFinder;
+      ctx->qrFinders.items[ctx->qrFinders.count++] = point;
     }
   }
   if (linearOn) return LinearStage(ctx, &tracks, results);

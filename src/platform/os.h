@@ -188,4 +188,16 @@ struct LocalTime {
 };
 LocalTime GetLocalTime();
 
+// ---- Code pages ----
+// Windows code page numbers: 932 Shift JIS, 54936 GB 18030, 65001 UTF-8, 3
+// the thread's ANSI code page.
+constexpr std::uint32_t kCodePageThreadAnsi = 3;
+constexpr std::uint32_t kCodePageUtf8 = 65001;
+// Text in code page from as text in code page to (through UTF-16 on
+// Windows); nullopt when a code page is unknown or the text is not valid in
+// it. Lives apart from the rest of the platform (platform/codepage_*.cpp) so
+// that the barcode library can use it alone.
+std::optional<std::string> ConvertCodePage(const std::string& text, std::uint32_t from,
+                                           std::uint32_t to);
+
 }  // namespace os

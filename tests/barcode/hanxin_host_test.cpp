@@ -20,10 +20,18 @@ using namespace barcode;
 std::vector<HxCandidate>* sink = nullptr;
 void Collect(const HxCandidate& c) { sink->push_back(c); }
 
+struct Placed {
+  double centreX, centreY, moduleSize, angleDegrees, shear;
+};
+
 struct Drawn {
   fixtures::Matrix matrix;
-  fixtures::MatrixPlacement at;
+  Placed at;
 };
+
+void Draw(fixtures::Page* page, const fixtures::Matrix& m, const Placed& at) {
+  fixtures::DrawMatrix(page, m, at.centreX, at.centreY, at.moduleSize, at.angleDegrees, 3, at.shear);
+}
 
 // Scans the page with only the Han Xin group on; the candidates framed.
 std::vector<HxCandidate> Frame(const fixtures::Page& page, std::vector<uint8_t>* binary) {
@@ -72,7 +80,7 @@ int GridMisses(const std::vector<HxCandidate>& found, const std::vector<uint8_t>
       for (int col = 0; col < n; ++col) {
         const bool erased = ((wiped & 1) && r < 7 && col < 7) ||
                             ((wiped & 2) && r >= n - 7 && col >= n - 7);
-        if (!erased && grid[r * n + col] != d.matrix.at(r, col)) ++misses;
+        if (!erased && grid[r * n + col] != d.matrix.Dark(r, col)) ++misses;
       }
     if (best < 0 || misses < best) best = misses;
   }
@@ -97,12 +105,12 @@ TEST(HanXinFraming, VersionsLevelsSizesTurnsAndSkews) {
       {84, 4, 3, 95, 0},  {84, 2, 2, 270, 0},
   };
   for (const Case& k : cases) {
-    Drawn d{fixtures::EncodeMatrix(BARCODE_HANXIN, "HX26", k.level, k.version), {}};
+    Drawn d{fixtures::EncodeMatrix(BARCODE_HANXIN, "HX26", {k.level, k.version}), {}};
     ASSERT_EQ(d.matrix.rows, 2 * k.version + 21) << "zint version " << k.version;
     const int side = static_cast<int>((d.matrix.rows + 10) * k.module * 1.5);
     fixtures::Page page(side, side);
     d.at = {side / 2.0, side / 2.0, k.module, k.angle, k.shear};
-    fixtures::DrawMatrix(&page, d.matrix, d.at);
+    Draw(&page, d.matrix, d.at);
     std::vector<uint8_t> binary;
     const std::vector<HxCandidate> found = Frame(page, &binary);
     const int misses = GridMisses(found, binary, page, d);
@@ -119,7 +127,7 @@ TEST(HanXinFraming, VersionsLevelsSizesTurnsAndSkews) {
 // Paints a symbol's finder at module (row, col) white.
 void Wipe(fixtures::Page* page, const Drawn& d, int row, int col) {
   const double m = d.at.moduleSize;
-  const int x0 = static_cast<int>(d.at.centreX - d.matrix.cols / 2.0 * m + col * m);
+  const int x0 = static_cast<int>(d.at.centreX - d.matrix.columns / 2.0 * m + col * m);
   const int y0 = static_cast<int>(d.at.centreY - d.matrix.rows / 2.0 * m + row * m);
   for (int y = 0; y < 7 * m; ++y)
     for (int x = 0; x < 7 * m; ++x) page->at(x0 + x, y0 + y) = 255;
@@ -127,10 +135,10 @@ void Wipe(fixtures::Page* page, const Drawn& d, int row, int col) {
 
 TEST(HanXinFraming, SeveralSymbolsAndMissingFinders) {
   fixtures::Page page(1200, 520);
-  Drawn a{fixtures::EncodeMatrix(BARCODE_HANXIN, "first", 2, 6), {220, 260, 4, 0, 0}};
-  Drawn b{fixtures::EncodeMatrix(BARCODE_HANXIN, "second", 3, 9), {600, 260, 5, 90, 0}};
-  Drawn c{fixtures::EncodeMatrix(BARCODE_HANXIN, "third", 1, 4), {980, 260, 5, 180, 0}};
-  for (const Drawn* d : {&a, &b, &c}) fixtures::DrawMatrix(&page, d->matrix, d->at);
+  Drawn a{fixtures::EncodeMatrix(BARCODE_HANXIN, "first", {2, 6}), {220, 260, 4, 0, 0}};
+  Drawn b{fixtures::EncodeMatrix(BARCODE_HANXIN, "second", {3, 9}), {600, 260, 5, 90, 0}};
+  Drawn c{fixtures::EncodeMatrix(BARCODE_HANXIN, "third", {1, 4}), {980, 260, 5, 180, 0}};
+  for (const Drawn* d : {&a, &b, &c}) Draw(&page, d->matrix, d->at);
   // No top-left finder: framed from the other corners. Only the top-right
   // and bottom-left finders: framed from that diagonal.
   Wipe(&page, a, 0, 0);
@@ -148,11 +156,11 @@ TEST(HanXinFraming, SeveralSymbolsAndMissingFinders) {
 TEST(HanXinFraming, AThousandFindersEndTheScan) {
   // 256 small symbols give 1024 finders: the list's 1000th ends the row
   // stage with code 1, the scan with it.
-  const fixtures::Matrix m = fixtures::EncodeMatrix(BARCODE_HANXIN, "1", 1, 1);
+  const fixtures::Matrix m = fixtures::EncodeMatrix(BARCODE_HANXIN, "1", {1, 1});
   fixtures::Page page(16 * 58, 16 * 58);
   for (int r = 0; r < 16; ++r)
     for (int c = 0; c < 16; ++c)
-      fixtures::DrawMatrix(&page, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
+      Draw(&page, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
   std::vector<uint8_t> binary = fixtures::Binarize(page);
   BinaryImage image{static_cast<uint32_t>(page.width), static_cast<uint32_t>(page.width),
                     static_cast<uint32_t>(page.height), 1, 8, binary.data()};
@@ -166,7 +174,7 @@ TEST(HanXinFraming, AThousandFindersEndTheScan) {
   fixtures::Page half(16 * 58, 8 * 58);
   for (int r = 0; r < 8; ++r)
     for (int c = 0; c < 16; ++c)
-      fixtures::DrawMatrix(&half, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
+      Draw(&half, m, {c * 58 + 29.0, r * 58 + 29.0, 2, 0, 0});
   std::vector<uint8_t> halfBinary;
   const std::vector<HxCandidate> found = Frame(half, &halfBinary);
   std::set<std::pair<int, int>> centres;
@@ -178,10 +186,10 @@ TEST(HanXinFraming, AThousandFindersEndTheScan) {
 TEST(HanXinFraming, FinderOrientationByCorner) {
   // One symbol turned by 30 degrees: every corner's finder is confirmed with
   // the axis plus its corner's quarter turns.
-  Drawn d{fixtures::EncodeMatrix(BARCODE_HANXIN, "corner", 1, 3), {}};
+  Drawn d{fixtures::EncodeMatrix(BARCODE_HANXIN, "corner", {1, 3}), {}};
   fixtures::Page page(400, 400);
   d.at = {200, 200, 6, 30, 0};
-  fixtures::DrawMatrix(&page, d.matrix, d.at);
+  Draw(&page, d.matrix, d.at);
   std::vector<uint8_t> binary = fixtures::Binarize(page);
   const int n = d.matrix.rows;
   const double a = 30 * M_PI / 180;

@@ -51,53 +51,6 @@ void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement
   }
 }
 
-Matrix EncodeMatrix(int zintSymbology, const std::string& data, int option1, int option2,
-                    int dataMode) {
-  zint_symbol* symbol = ZBarcode_Create();
-  symbol->symbology = zintSymbology;
-  symbol->input_mode = dataMode;
-  if (option1 > 0) symbol->option_1 = option1;
-  if (option2 > 0) symbol->option_2 = option2;
-  Matrix m;
-  int rc = ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
-                           static_cast<int>(data.size()));
-  if (rc < ZINT_ERROR) {
-    m.rows = symbol->rows;
-    m.cols = symbol->width;
-    for (int r = 0; r < m.rows; ++r)
-      for (int c = 0; c < m.cols; ++c)
-        m.modules.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
-  }
-  ZBarcode_Delete(symbol);
-  return m;
-}
-
-void DrawMatrix(Page* page, const Matrix& matrix, const MatrixPlacement& at, int quietModules) {
-  const double a = at.angleDegrees * M_PI / 180.0;
-  // Quarter turns exact, so that module edges fall on the same pixels.
-  const double ca = std::round(std::cos(a) * 1e12) / 1e12, sa = std::round(std::sin(a) * 1e12) / 1e12;
-  const double halfW = (matrix.cols / 2.0 + quietModules) * at.moduleSize;
-  const double halfH = (matrix.rows / 2.0 + quietModules) * at.moduleSize;
-  const double reach = (std::hypot(halfW, halfH) + 2) * (1 + std::fabs(at.shear));
-  const int x0 = std::max(0, static_cast<int>(at.centreX - reach));
-  const int x1 = std::min(page->width - 1, static_cast<int>(at.centreX + reach));
-  const int y0 = std::max(0, static_cast<int>(at.centreY - reach));
-  const int y1 = std::min(page->height - 1, static_cast<int>(at.centreY + reach));
-  for (int y = y0; y <= y1; ++y) {
-    for (int x = x0; x <= x1; ++x) {
-      // Pixel centre into module coordinates (u along the rows).
-      double px = x + 0.5 - at.centreX, py = y + 0.5 - at.centreY;
-      double v = (-px * sa + py * ca) / at.moduleSize;
-      double u = (px * ca + py * sa) / at.moduleSize - at.shear * v;
-      if (std::fabs(u) > halfW / at.moduleSize || std::fabs(v) > halfH / at.moduleSize) continue;
-      int c = static_cast<int>(std::floor(u + matrix.cols / 2.0));
-      int r = static_cast<int>(std::floor(v + matrix.rows / 2.0));
-      bool dark = r >= 0 && c >= 0 && r < matrix.rows && c < matrix.cols && matrix.at(r, c);
-      page->at(x, y) = dark ? 0 : 255;
-    }
-  }
-}
-
 void DrawClutter(Page* page, Rng* rng, int textLines, int boxes) {
   for (int b = 0; b < boxes; ++b) {
     int w = rng->Uniform(40, page->width / 3), h = rng->Uniform(30, page->height / 4);
@@ -179,6 +132,68 @@ std::vector<ZxingRead> ReadWithZxing(const Page& page) {
       if (r.format() == format) name = ours;
     }
     reads.push_back({name, r.text()});
+  }
+  return reads;
+}
+
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options) {
+  zint_symbol* symbol = ZBarcode_Create();
+  symbol->symbology = zintSymbology;
+  symbol->option_1 = options.option1;
+  symbol->option_2 = options.option2;
+  symbol->option_3 = options.option3;
+  symbol->input_mode = options.unicode ? UNICODE_MODE : DATA_MODE;
+  symbol->eci = options.eci;
+  Matrix m;
+  if (ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
+                      static_cast<int>(data.size())) < ZINT_ERROR) {
+    m.rows = symbol->rows;
+    m.columns = symbol->width;
+    for (int r = 0; r < m.rows; ++r)
+      for (int c = 0; c < m.columns; ++c)
+        m.dark.push_back((symbol->encoded_data[r][c / 8] >> (c % 8)) & 1);
+  }
+  ZBarcode_Delete(symbol);
+  return m;
+}
+
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules, double shear) {
+  const double a = angleDegrees * M_PI / 180.0;
+  // Quarter turns exact, so that module edges fall on the same pixels.
+  const double ca = std::round(std::cos(a) * 1e12) / 1e12, sa = std::round(std::sin(a) * 1e12) / 1e12;
+  const double halfW = (m.columns / 2.0 + quietModules) * moduleSize;
+  const double halfH = (m.rows / 2.0 + quietModules) * moduleSize;
+  const double reach = (std::hypot(halfW, halfH) + 2) * (1 + std::fabs(shear));
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double v = -px * sa + py * ca, u = px * ca + py * sa - shear * v;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int c = static_cast<int>(std::floor(u / moduleSize + m.columns / 2.0));
+      const int r = static_cast<int>(std::floor(v / moduleSize + m.rows / 2.0));
+      const bool dark = r >= 0 && c >= 0 && r < m.rows && c < m.columns && m.Dark(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
+}
+
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {
+  using namespace ZXing;
+  DecodeHints hints;
+  hints.setFormats(qr ? BarcodeFormat::QRCode : BarcodeFormat::DataMatrix);
+  hints.setTryRotate(true);
+  ImageView view(page.grey.data(), page.width, page.height, ImageFormat::Lum);
+  std::vector<ZxingMatrixRead> reads;
+  for (const Result& r : ReadBarcodes(view, hints)) {
+    if (!r.isValid()) continue;
+    const Position& p = r.position();
+    const double cx = (p.topLeft().x + p.topRight().x + p.bottomLeft().x + p.bottomRight().x) / 4.0;
+    const double cy = (p.topLeft().y + p.topRight().y + p.bottomLeft().y + p.bottomRight().y) / 4.0;
+    reads.push_back({r.text(), cx, cy});
   }
   return reads;
 }

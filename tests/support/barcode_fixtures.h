@@ -39,26 +39,6 @@ struct Placement {
 // Draws modules (quiet zone of quietModules light modules each side).
 void DrawLinear(Page* page, const std::vector<uint8_t>& modules, const Placement& at,
                 int quietModules = 10);
-// Module matrix of a two-dimensional zint symbol, row by row (1 = dark);
-// empty when zint refuses. option1/option2 are zint's option_1/option_2
-// (0 = zint's choice); dataMode is zint's input_mode.
-struct Matrix {
-  int rows = 0, cols = 0;
-  std::vector<uint8_t> modules;
-  uint8_t at(int r, int c) const { return modules[static_cast<size_t>(r) * cols + c]; }
-};
-Matrix EncodeMatrix(int zintSymbology, const std::string& data, int option1 = 0, int option2 = 0,
-                    int dataMode = 0);
-
-struct MatrixPlacement {
-  double centreX, centreY;
-  double moduleSize;
-  double angleDegrees;  // clockwise on the page
-  double shear = 0;     // small skew: column offset per row, in modules
-};
-// Draws the matrix with a light quiet zone of quietModules around it.
-void DrawMatrix(Page* page, const Matrix& matrix, const MatrixPlacement& at, int quietModules = 3);
-
 // Fake text lines and ruled boxes away from the given keep-out boxes.
 void DrawClutter(Page* page, Rng* rng, int textLines, int boxes);
 void AddNoise(Page* page, Rng* rng, int amplitude);
@@ -70,6 +50,33 @@ struct ZxingRead {
   std::string text;
 };
 std::vector<ZxingRead> ReadWithZxing(const Page& page);
+
+// A two-dimensional zint symbol: size x size modules, 1 dark, rows first.
+struct Matrix {
+  int rows = 0, columns = 0;
+  std::vector<uint8_t> dark;
+  bool Dark(int r, int c) const { return dark[static_cast<size_t>(r) * columns + c] != 0; }
+};
+struct MatrixOptions {
+  int option1 = -1, option2 = 0, option3 = 0;  // zint's symbol options
+  bool unicode = false;                          // data is UTF-8
+  int eci = 0;
+};
+// Empty when zint refuses.
+Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOptions& options = {});
+
+// Draws the symbol with square modules of moduleSize pixels centred at
+// (centreX, centreY), turned clockwise by angleDegrees, with quietModules of
+// light around it; shear skews it (column offset per row, in modules).
+void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
+                double angleDegrees, int quietModules = 4, double shear = 0);
+
+struct ZxingMatrixRead {
+  std::string text;
+  double centreX, centreY;
+};
+// zxing-cpp's reads of the page restricted to QR Code (qr) or Data Matrix.
+std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr);
 
 // Our binary scan image (1 dark) from a page at a threshold.
 std::vector<uint8_t> Binarize(const Page& page, int threshold = 128);

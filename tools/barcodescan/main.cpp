@@ -17,7 +17,8 @@ namespace {
 const char* const kTypeNames[16] = {
     "CODE_39", "ITF",     "CODE_128",   "GS1_128", "CODABAR", "UPC_A",   "UPC_E",   "EAN_8",
     "EAN_13",  "QR_CODE", "DATAMATRIX", "PDF417",  "PDF417",  "CODE_93", "HAN_XIN", "MAXICODE"};
-const int kLinearTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13};
+// Every type the library decodes: the linear ones, QR Code and Data Matrix.
+const int kDefaultTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10};
 
 // JSON string body: valid UTF-8 passes, other bytes become \u00XX escapes.
 std::string JsonString(const char* text) {
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
   app.add_option("--dpi", dpi, "Resolution (default: the PNG's pHYs, else 300)")
       ->check(CLI::Range(1, 10000));
   app.add_option("--types", types,
-                 "Comma list of symbologies (default: all linear ones): CODE_39, ITF, CODE_128, "
+                 "Comma list of symbologies (default: every one that is decoded): CODE_39, ITF, CODE_128, "
                  "GS1_128, CODABAR, UPC_A, UPC_E, EAN_8, EAN_13, CODE_93, QR_CODE, DATAMATRIX, "
                  "PDF417, HAN_XIN, MAXICODE");
   app.add_option("--passes", passes, "Extra threshold passes")->check(CLI::Range(0, 3));
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
 
   crop::LocateOptions base{};
   if (types.empty()) {
-    for (int t : kLinearTypes) base.types[t] = 1;
+    for (int t : kDefaultTypes) base.types[t] = 1;
   } else {
     std::stringstream list(types);
     std::string name;
