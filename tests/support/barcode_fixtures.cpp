@@ -158,11 +158,27 @@ Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOpti
 }
 
 void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
-                double angleDegrees, int quietModules) {
-  std::vector<std::vector<uint8_t>> rows(m.rows, std::vector<uint8_t>(m.columns));
-  for (int r = 0; r < m.rows; ++r)
-    for (int c = 0; c < m.columns; ++c) rows[r][c] = m.Dark(r, c);
-  DrawModules(page, rows, centreX, centreY, moduleSize, moduleSize, angleDegrees, quietModules);
+                double angleDegrees, int quietModules, double shear) {
+  const double a = angleDegrees * M_PI / 180.0;
+  // Quarter turns exact, so that module edges fall on the same pixels.
+  const double ca = std::round(std::cos(a) * 1e12) / 1e12, sa = std::round(std::sin(a) * 1e12) / 1e12;
+  const double halfW = (m.columns / 2.0 + quietModules) * moduleSize;
+  const double halfH = (m.rows / 2.0 + quietModules) * moduleSize;
+  const double reach = (std::hypot(halfW, halfH) + 2) * (1 + std::fabs(shear));
+  const int x0 = std::max(0, static_cast<int>(centreX - reach));
+  const int x1 = std::min(page->width - 1, static_cast<int>(centreX + reach));
+  const int y0 = std::max(0, static_cast<int>(centreY - reach));
+  const int y1 = std::min(page->height - 1, static_cast<int>(centreY + reach));
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) {
+      const double px = x + 0.5 - centreX, py = y + 0.5 - centreY;
+      const double v = -px * sa + py * ca, u = px * ca + py * sa - shear * v;
+      if (std::fabs(u) > halfW || std::fabs(v) > halfH) continue;
+      const int c = static_cast<int>(std::floor(u / moduleSize + m.columns / 2.0));
+      const int r = static_cast<int>(std::floor(v / moduleSize + m.rows / 2.0));
+      const bool dark = r >= 0 && c >= 0 && r < m.rows && c < m.columns && m.Dark(r, c);
+      page->at(x, y) = dark ? 0 : 255;
+    }
 }
 
 std::vector<ZxingMatrixRead> ReadMatrixWithZxing(const Page& page, bool qr) {

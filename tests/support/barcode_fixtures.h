@@ -68,9 +68,9 @@ Matrix EncodeMatrix(int zintSymbology, const std::string& data, const MatrixOpti
 
 // Draws the symbol with square modules of moduleSize pixels centred at
 // (centreX, centreY), turned clockwise by angleDegrees, with quietModules of
-// light around it.
+// light around it; shear skews it (column offset per row, in modules).
 void DrawMatrix(Page* page, const Matrix& m, double centreX, double centreY, double moduleSize,
-                double angleDegrees, int quietModules = 4);
+                double angleDegrees, int quietModules = 4, double shear = 0);
 
 struct ZxingMatrixRead {
   std::string text;
