@@ -2,6 +2,7 @@
 // forms, scanned by the tool, its JSON lines checked against the drawing.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 #include <zint.h>
 
 #include <algorithm>
@@ -19,6 +20,9 @@
 #ifdef BARCODESCAN_PATH
 
 namespace {
+
+// Files of this process only: another test run may share the folder.
+std::string TempPrefix() { return ::testing::TempDir() + "bs" + std::to_string(::getpid()) + "_"; }
 
 using fixtures::Page;
 
@@ -69,7 +73,7 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::string& args) {
-  const std::string errPath = ::testing::TempDir() + "barcodescan_err.txt";
+  const std::string errPath = TempPrefix() + "barcodescan_err.txt";
   std::string command = std::string(BARCODESCAN_PATH) + " " + args + " 2>" + errPath;
   FILE* p = popen(command.c_str(), "r");
   ToolRun run{-1, {}, {}};
@@ -95,7 +99,7 @@ Page DrawPage() {
 
 TEST(Barcodescan, JsonMatchesTheDrawnSymbols) {
   Page page = DrawPage();
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = TempPrefix();
   const std::string grey = dir + "bs_grey.png", bilevel = dir + "bs_bits.png";
   WritePng(grey, page, 8, 203);
   WritePng(bilevel, page, 1, 0);
@@ -148,7 +152,7 @@ TEST(Barcodescan, Pdf417AndMaxiCode) {
   fixtures::DrawModules(&page, turned, 450, 550, 2, 6, 90, 4);
   const Page maxi = fixtures::DrawMaxiCode("MAXI", 4, 0.75f);
   fixtures::Paste(&page, maxi, 450, 950, 0);
-  const std::string path = ::testing::TempDir() + "bs_2d.png";
+  const std::string path = TempPrefix() + "bs_2d.png";
   WritePng(path, page, 8, 203);
   ToolRun run = RunTool("--json --types PDF417,MAXICODE " + path);
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -179,7 +183,7 @@ TEST(Barcodescan, DefaultTypesReadEveryQrCodeCopy) {
   fixtures::DrawMatrix(&page, repeated, 170, 170, 4, 0);
   fixtures::DrawMatrix(&page, repeated, 520, 180, 4, 0);
   fixtures::DrawMatrix(&page, other, 350, 500, 4, 90);
-  const std::string path = ::testing::TempDir() + "bs_qr.png";
+  const std::string path = TempPrefix() + "bs_qr.png";
   WritePng(path, page, 8, 300);
   ToolRun run = RunTool("--json " + path);
   EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -13,6 +13,7 @@
 #include "job_runner.h"
 #include "job_settings.h"
 #include "platform/host/world.h"
+#include "platform/os.h"
 #include "stream_reader.h"
 #include "support/label_sheet.h"
 #include "support/label_stream.h"
@@ -145,7 +146,8 @@ RunOptions CountingPrints(std::vector<int>* printsAfterPage) {
 // Runs the job in a temporary folder of its own, which must be empty after.
 JobResult RunCropJob(const JobSettings& job, const std::vector<GreyPage>& pages,
                      RunOptions options = {}) {
-  const auto temp = std::filesystem::temp_directory_path() / "lr-e2e-crop";
+  const auto temp = std::filesystem::temp_directory_path() /
+                    ("lr-e2e-crop-" + std::to_string(os::CurrentProcessId()));
   std::filesystem::remove_all(temp);
   std::filesystem::create_directories(temp);
   options.tempDirectory = temp.string();
@@ -336,7 +338,8 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
   for (const auto& c : kCases) {
     JobSettings job = CropJob(2);
     Set(&job, "extendedCropSwitch=1");
-    const auto temp = std::filesystem::temp_directory_path() / "lr-e2e-extended";
+    const auto temp = std::filesystem::temp_directory_path() /
+                      ("lr-e2e-extended-" + std::to_string(os::CurrentProcessId()));
     std::filesystem::remove_all(temp);
     std::filesystem::create_directories(temp);
     RunOptions options;
@@ -346,7 +349,8 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
       host::SetRegistryDword(
           std::u16string(u"SOFTWARE\\Norvale Industries, Ltd.\\Quillmark\\Driver\\3.0\\") +
               host::FromUtf8(kModel),
-          u"Accept_CropPrint_AntiAliasingBarcode", static_cast<std::uint32_t>(std::stoul(c.registry)));
+          u"Accept_CropPrint_AntiAliasingBarcode",
+          static_cast<std::uint32_t>(std::stoul(c.registry)));
     }
     const JobResult result = labeljob::RunDocument(job, {sheet.page()}, options);
     std::filesystem::remove_all(temp);
@@ -418,7 +422,9 @@ TEST(CropJob, Example4x6LabelPrintsOn3InchMediaWithEveryBarcodeReading) {
   ASSERT_EQ(printed.rasters.size(), 1u);
   const labelview::Raster& r = printed.rasters[0];
   const int width = static_cast<int>(r.bytesPerRow * 8);
-  auto dark = [&](int x, int y) { return !((r.data[size_t(y) * r.bytesPerRow + size_t(x / 8)] >> (7 - x % 8)) & 1); };
+  auto dark = [&](int x, int y) {
+    return !((r.data[size_t(y) * r.bytesPerRow + size_t(x / 8)] >> (7 - x % 8)) & 1);
+  };
   std::vector<std::string> texts;
   int start = 0;
   for (int y = 0; y <= static_cast<int>(r.rows); ++y) {
@@ -433,7 +439,8 @@ TEST(CropJob, Example4x6LabelPrintsOn3InchMediaWithEveryBarcodeReading) {
     }
     start = y + 1;
   }
-  EXPECT_EQ(texts, (std::vector<std::string>{"ROUTE-42", "1Z-NORVALE-0001234567", "9501101530003"}));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{"ROUTE-42", "1Z-NORVALE-0001234567", "9501101530003"}));
 }
 #endif
 

@@ -12,6 +12,7 @@
 #include "job_runner.h"
 #include "job_settings.h"
 #include "platform/host/world.h"
+#include "platform/os.h"
 #include "support/label_stream.h"
 
 namespace {
@@ -121,7 +122,8 @@ TEST(WholeJob, UnknownPageSizePrintsNothing) {
 }
 
 TEST(WholeJob, ShortSpoolRecordIsNeitherPrintedNorDeleted) {
-  const auto temp = std::filesystem::temp_directory_path() / "lr-e2e-short-record";
+  const auto temp = std::filesystem::temp_directory_path() /
+                    ("lr-e2e-short-record-" + std::to_string(os::CurrentProcessId()));
   std::filesystem::remove_all(temp);
   std::filesystem::create_directories(temp);
   RunOptions options;
@@ -184,7 +186,8 @@ TEST(WholeJob, LabelWiderThanTheHeadIsCentredAtPrintWidthPlus1_3mm) {
 }
 
 TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
-  const auto folder = std::filesystem::temp_directory_path() / "lr-e2e-print-files";
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("lr-e2e-print-files-" + std::to_string(os::CurrentProcessId()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   JobSettings job = ShelfJob();
