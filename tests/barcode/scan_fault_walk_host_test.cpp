@@ -47,7 +47,8 @@ Page Pdf417Page() {
   const auto rows = fixtures::EncodePdf417("WALK PDF417 0123", 3, 2);
   Page page(rows.empty() ? 1 : static_cast<int>(rows[0].size()) * 2 + 60,
             static_cast<int>(rows.size()) * 6 + 60);
-  if (!rows.empty()) fixtures::DrawModules(&page, rows, page.width / 2.0, page.height / 2.0, 2, 6, 0);
+  if (!rows.empty())
+    fixtures::DrawModules(&page, rows, page.width / 2.0, page.height / 2.0, 2, 6, 0);
   return page;
 }
 
@@ -101,8 +102,8 @@ Outcome Scan(const Page& page) {
   std::unique_ptr<barcode::SymbolResult[]> items(new barcode::SymbolResult[barcode::kMaxResults]());
   barcode::SymbolResultList list{0, items.get()};
   std::vector<uint8_t> bits = fixtures::Binarize(page);
-  barcode::BinaryImage image{uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 1,
-                             8, bits.data()};
+  barcode::BinaryImage image{
+      uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 1, 8, bits.data()};
   barcode::ScanOptions options = EveryGroup();
   Outcome out{barcode::ScanSymbols(&image, 1, &list, &options), {}};
   for (int i = 0; i < list.count; ++i) out.reads.push_back({items[i].type, items[i].text});
@@ -110,8 +111,8 @@ Outcome Scan(const Page& page) {
 }
 
 Outcome Locate(const Page& page) {
-  const crop::SourceImage image{page.grey.data(), uint32_t(page.width), uint32_t(page.width),
-                                uint32_t(page.height), 6, 1};
+  const crop::SourceImage image{
+      page.grey.data(), uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 6, 1};
   crop::LocateOptions options{};
   options.regionWidth = page.width;
   options.regionHeight = page.height;

@@ -54,8 +54,8 @@ Outcome Walk(const std::function<Outcome()>& search, const char* what) {
     if (failed.code == 0) {
       EXPECT_EQ(failed.found, clean.found) << what << ", allocation " << n;
     } else {
-      EXPECT_TRUE(failed.code == 3 || failed.code == 7) << what << ", allocation " << n
-                                                        << ": code " << failed.code;
+      EXPECT_TRUE(failed.code == 3 || failed.code == 7)
+          << what << ", allocation " << n << ": code " << failed.code;
       EXPECT_TRUE(failed.found.empty()) << what << ", allocation " << n;
     }
   }
@@ -67,8 +67,8 @@ Outcome Walk(const std::function<Outcome()>& search, const char* what) {
 
 TEST(SearchFaultWalk, BothSearchesAtEveryAllocation) {
   fixtures::Page page = TwoLabels();
-  const crop::SourceImage source{page.grey.data(), uint32_t(page.width), uint32_t(page.width),
-                                 uint32_t(page.height), 6, 1};
+  const crop::SourceImage source{
+      page.grey.data(), uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 6, 1};
   const Outcome basic = Walk(
       [&] {
         std::vector<crop::CropRectangle> rects;
@@ -86,7 +86,8 @@ TEST(SearchFaultWalk, BothSearchesAtEveryAllocation) {
         crop::LabelImageList labels;
         Outcome out{crop::ExtendedCropSearch(&source, 250, 1, &labels), {}};
         for (const auto& l : labels)
-          out.found.push_back({l.width, l.height, uint32_t(l.reRendered), uint32_t(l.barcodes.size())});
+          out.found.push_back(
+              {l.width, l.height, uint32_t(l.reRendered), uint32_t(l.barcodes.size())});
         return out;
       },
       "extended");

@@ -33,8 +33,8 @@ constexpr char kUnsupportedMedia[] = "Select a media size supported by your prin
 
 struct Variant {
   const char* what;
-  std::uint32_t mediaType;     // 2: one surface per label; 0: fixed size
-  std::uint32_t widthTenths;   // media width, 0.1 mm
+  std::uint32_t mediaType;    // 2: one surface per label; 0: fixed size
+  std::uint32_t widthTenths;  // media width, 0.1 mm
   bool extended;
 };
 
@@ -45,8 +45,8 @@ const Variant kBasic{"basic, one surface per label", 2, 500, false};
 const Variant kExtended{"extended, fixed size", 0, 320, true};
 
 struct CropFaultWalk : ::testing::Test {
-  fs::path root = fs::temp_directory_path() /
-                  ("crop_fault_walk-" + std::to_string(os::CurrentProcessId()));
+  fs::path root =
+      fs::temp_directory_path() / ("crop_fault_walk-" + std::to_string(os::CurrentProcessId()));
   fs::path temp = root / "temp";
   std::vector<labeljob::GreyPage> pages;
   labeljob::JobSettings job;
@@ -75,9 +75,9 @@ struct CropFaultWalk : ::testing::Test {
                          testing_support::LabelMedia("Walk sheet", 0, 1000, 500)};
     // Plain raster: an LZSS encoder without memory sends an empty block,
     // which the page writer's own walk accepts; here the stream reads whole.
-    for (std::string a : {"cropPrintSwitch=1", "formName=Walk media", "dmFormName=Walk sheet",
-                          "rasterCompression=2",
-                          v.extended ? "extendedCropSwitch=1" : "extendedCropSwitch=0"}) {
+    for (std::string a :
+         {"cropPrintSwitch=1", "formName=Walk media", "dmFormName=Walk sheet",
+          "rasterCompression=2", v.extended ? "extendedCropSwitch=1" : "extendedCropSwitch=0"}) {
       std::string error;
       ASSERT_TRUE(labeljob::ApplySetting(a, &job, &error)) << error;
     }
@@ -158,24 +158,28 @@ struct CropFaultWalk : ::testing::Test {
   }
 
   void WalkPlatformAllocations() {
-    Walk("platform allocation", [](std::int64_t n) { host::TheFaults().failAllocation = n; },
-         [this] { return lastHost.allocations; });
+    Walk(
+        "platform allocation", [](std::int64_t n) { host::TheFaults().failAllocation = n; },
+        [this] { return lastHost.allocations; });
   }
   void WalkLibraryAllocations(std::int64_t stride) {
-    Walk("library allocation",
-         [](std::int64_t n) { barcode::test_hooks::FailAllocationAfter(static_cast<int>(n)); },
-         [this] { return lastLibrary; }, stride);
+    Walk(
+        "library allocation",
+        [](std::int64_t n) { barcode::test_hooks::FailAllocationAfter(static_cast<int>(n)); },
+        [this] { return lastLibrary; }, stride);
   }
   void WalkFiles() {
-    Walk("open", [](std::int64_t n) { host::TheFaults().failOpen = n; },
-         [this] { return lastHost.opens; });
-    Walk("short write", [](std::int64_t n) { host::TheFaults().shortWrite = n; },
-         [this] { return lastHost.writes; });
+    Walk(
+        "open", [](std::int64_t n) { host::TheFaults().failOpen = n; },
+        [this] { return lastHost.opens; });
+    Walk(
+        "short write", [](std::int64_t n) { host::TheFaults().shortWrite = n; },
+        [this] { return lastHost.writes; });
     Run([] {}, "measure");
     const std::int64_t total = lastHost.bytesWritten;
     ASSERT_GT(total, 1000);
-    for (std::int64_t space : {std::int64_t{0}, std::int64_t{54}, total / 5, total / 2,
-                               total * 4 / 5, total - 1}) {
+    for (std::int64_t space :
+         {std::int64_t{0}, std::int64_t{54}, total / 5, total / 2, total * 4 / 5, total - 1}) {
       Run([space] { host::TheFaults().diskSpace = space; }, "disk space " + std::to_string(space));
       EXPECT_TRUE(lastHost.fired) << space;
     }
