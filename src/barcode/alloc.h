@@ -11,7 +11,11 @@ namespace barcode {
 
 namespace test_hooks {
 // -1: never fail; n >= 0: the allocation after n more succeed fails.
+// Either way the count of allocations starts again from 0.
 void FailAllocationAfter(int n);
+// Allocations asked for since the last FailAllocationAfter, the failed one
+// included: a walk over every allocation knows when it has passed the last.
+long long AllocationsSincePlan();
 }  // namespace test_hooks
 
 void* AllocZeroed(size_t count, size_t size);

@@ -64,22 +64,25 @@ struct Found {
   double x, y, size;
 };
 
+// A check that needs memory can fail for want of it, which is no answer.
+enum class Verdict { kNo, kYes, kNoMemory };
+
 // The light region around the centre: more than 25 pixels, more than 0.15
 // of the area of the centre's disc as the runs measured it, and round by
 // 4 pi area / perimeter^2.
-bool Round(const BinaryImage& img, const Found& f, double centreRun) {
+Verdict Round(const BinaryImage& img, const Found& f, double centreRun) {
   const int64_t side = static_cast<int64_t>(f.size + 0.5) + kRoundWindowMargin;
   const int64_t left = static_cast<int64_t>(f.x) - side / 2, top = static_cast<int64_t>(f.y) - side / 2;
   const size_t cells = static_cast<size_t>(side) * static_cast<size_t>(side);
   Buffer<uint8_t> mark = AllocArray<uint8_t>(cells);
   Buffer<int32_t> stack = AllocUninitializedArray<int32_t>(cells);
-  if (!mark || !stack) return false;
+  if (!mark || !stack) return Verdict::kNoMemory;
   auto light = [&](int64_t wx, int64_t wy) {
     const int64_t x = left + wx, y = top + wy;
     return wx >= 0 && wy >= 0 && wx < side && wy < side && Inside(img, x, y) && !Dark(img, x, y);
   };
   const int64_t sx = static_cast<int64_t>(f.x) - left, sy = static_cast<int64_t>(f.y) - top;
-  if (!light(sx, sy)) return false;
+  if (!light(sx, sy)) return Verdict::kNo;
   size_t depth = 0;
   stack[depth++] = static_cast<int32_t>(sy * side + sx);
   mark[sy * side + sx] = 1;
@@ -109,33 +112,33 @@ bool Round(const BinaryImage& img, const Found& f, double centreRun) {
     }
   const double perimeter = edges * kRoundPi / 4;
   const double reference = kRoundPi * centreRun * centreRun / 4;
-  if (area <= 25 || area <= 0.15 * reference || edges == 0) return false;
+  if (area <= 25 || area <= 0.15 * reference || edges == 0) return Verdict::kNo;
   const double roundness = 4 * kRoundPi * area / (perimeter * perimeter);
-  return std::fabs(1 - roundness) < 0.35;
+  return std::fabs(1 - roundness) < 0.35 ? Verdict::kYes : Verdict::kNo;
 }
 
 // The bullseye through (column, row): rings down the column, the centre and
 // size measured from them and across, rings along both diagonals, a round
 // light centre.
-bool Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out) {
+Verdict Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out) {
   uint32_t runs[kRings];
   int64_t first = 0;
-  if (!RunsThrough(img, column, row, 0, 1, runs, &first)) return false;
-  if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 700) return false;
+  if (!RunsThrough(img, column, row, 0, 1, runs, &first)) return Verdict::kNo;
+  if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 700) return Verdict::kNo;
   uint32_t height = 0;
   for (uint32_t r : runs) height += r;
   const double cy = row + first + runs[kCentre] / 2.0;
   const double verticalCentre = runs[kCentre];
   const int64_t iy = static_cast<int64_t>(cy);
-  if (!RunsThrough(img, column, iy, 1, 0, runs, &first)) return false;
+  if (!RunsThrough(img, column, iy, 1, 0, runs, &first)) return Verdict::kNo;
   uint32_t width = 0;
   for (uint32_t r : runs) width += r;
   const double cx = column + first + runs[kCentre] / 2.0;
   const double centreRun = (verticalCentre + runs[kCentre]) / 2;
   const int64_t ix = static_cast<int64_t>(cx);
   for (int dy = -1; dy <= 1; dy += 2) {
-    if (!RunsThrough(img, ix, iy, 1, dy, runs, &first)) return false;
-    if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 800) return false;
+    if (!RunsThrough(img, ix, iy, 1, dy, runs, &first)) return Verdict::kNo;
+    if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 800) return Verdict::kNo;
   }
   *out = Found{cx, cy, (width + height) / 2.0};
   return Round(img, *out, centreRun);
@@ -161,9 +164,13 @@ int32_t BullseyeRowStage(ScanContext* ctx) {
     RowTrack& track = tracks.items[t];
     if (track.span <= 0 || (track.done & kDoneLinear)) continue;
     Found f;
-    if (!Confirm(ctx->image, track.x + track.width / 2,
-                 static_cast<int64_t>(track.firstRow) + track.span, &f))
-      continue;
+    const Verdict bullseye = Confirm(ctx->image, track.x + track.width / 2,
+                                     static_cast<int64_t>(track.firstRow) + track.span, &f);
+    if (bullseye == Verdict::kNoMemory) {
+      PushErrorTrail(kCategoryMemory, kModuleScan, 217);
+      return 1;
+    }
+    if (bullseye == Verdict::kNo) continue;
     if (points.count >= kMaxFinderPoints - 1) {
       PushErrorTrail(kCategoryMemory, kModuleScan, 215);
       return 1;
@@ -206,7 +213,11 @@ int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
   const BinaryImage& img = ctx->image;
   const FinderList& points = ctx->bullseyeFinders;
   Buffer<ReaderOutput> output = AllocArray<ReaderOutput>(1);
-  if (!output) return 0;  // nothing to report with
+  if (!output) {
+    // As the other readers: a stage without its output record fails with 2.
+    PushErrorTrail(kCategoryMemory, kModuleScan, 223);
+    return 2;
+  }
   for (int32_t i = 0; i < points.count && results->count < kMaxResults; ++i) {
     const FinderPoint& p = points.items[i];
     const int64_t cx = static_cast<int64_t>(p.x + 0.5), cy = static_cast<int64_t>(p.y + 0.5);

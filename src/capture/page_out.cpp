@@ -76,6 +76,7 @@ void PageOut(winabi::DEVOBJ* pdevobj, bool endOfJob) {
   }
   if (endOfJob) {
     WriteImage_PageOut_Spooler_FromTmp(pdevobj, true);
+    crop::FinishHeldLabel(pdevobj);  // when the last page could not be read back
     output::FinishPrintFile(pdevobj, *RecordOf(pdevobj));
     return;
   }
@@ -212,7 +213,7 @@ void SaveHeldLabel(const HeldLabel& label, winabi::DEVOBJ* pdevobj) {
   std::optional<os::File> file = os::File::Open(*path, os::File::Mode::kCreateAlways);
   const bool whole = file && file->Write(&label.width, sizeof label.width) == sizeof label.width &&
                      file->Write(&label.height, sizeof label.height) == sizeof label.height &&
-                     file->Write(label.pixels.data(), label.pixels.size()) == label.pixels.size();
+                     file->Write(label.pixels, label.byteCount) == label.byteCount;
   if (file) file->Close();
   if (whole) return;
   // A label not held whole is not held: nothing of it is printed or left.

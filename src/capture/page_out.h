@@ -3,8 +3,8 @@
 // knows which page ends the job.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "platform/abi.h"
 
@@ -23,11 +23,13 @@ void WriteImage_PageOut_Spooler_FromTmp(winabi::DEVOBJ* pdevobj, bool lastPage);
 // Deletes the saved page of a PDEV whose document never ended.
 void DiscardSavedPage(winabi::DEVOBJ* pdevobj);
 
-// A label kept for crop print until the next one arrives or the job ends.
+// A label kept for crop print until the next one arrives or the job ends:
+// the surface's rows, written to the held label file as they are.
 struct HeldLabel {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::vector<std::uint8_t> pixels;
+  const std::uint8_t* pixels = nullptr;
+  std::size_t byteCount = 0;
 };
 
 void SaveHeldLabel(const HeldLabel& label, winabi::DEVOBJ* pdevobj);

@@ -97,6 +97,21 @@ void Report(CropResult result, bool endOfJob, const frame::PrivateDevmode& recor
   }
 }
 
+// Steps 2 and 3: the media of the job's form, the spooler's form winning.
+bool ReadJobMedia(winabi::DEVOBJ* pdevobj, frame::PrivateDevmode* record) {
+  const std::u16string model = frame::FieldText(record->modelName, frame::kPathChars);
+  const std::u16string form = frame::FieldText(record->formName, frame::kPathChars);
+  std::u16string formsKey;
+  settings::FindFormsKeyPath(model, form, &formsKey);
+  if (!settings::ReadMediaSettings(formsKey, record->modelName, form, &record->mediaSettings)) {
+    return false;
+  }
+  if (pdevobj->hPrinter != nullptr) {
+    output::TakeFormSize(pdevobj->hPrinter, record->formName, &record->mediaSettings);
+  }
+  return true;
+}
+
 bool StopsTheJob(uint8_t result) {
   return result == CROP_BARCODE_WIDER_THAN_MEDIA || result == CROP_IMAGE_SIZE_ERROR ||
          result == CROP_ANTIALIASED_BARCODE;
@@ -160,16 +175,9 @@ void WriteImage_CropPrint(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic
   frame::PrivateDevmode& record = *savedRecord;
 
   // Steps 2 to 4: the media of the job's form, and the form against the printer.
-  const std::u16string model = frame::FieldText(record.modelName, frame::kPathChars);
-  const std::u16string form = frame::FieldText(record.formName, frame::kPathChars);
-  std::u16string formsKey;
-  settings::FindFormsKeyPath(model, form, &formsKey);
-  if (!settings::ReadMediaSettings(formsKey, record.modelName, form, &record.mediaSettings)) {
+  if (!ReadJobMedia(pdevobj, &record)) {
     if (page == 1) output::ShowUnsupportedMedia(record);
     return;
-  }
-  if (pdevobj->hPrinter != nullptr) {
-    output::TakeFormSize(pdevobj->hPrinter, record.formName, &record.mediaSettings);
   }
   if (output::IsWiderThanMedia(record)) {
     output::ShowUnsupportedMedia(record);
@@ -205,6 +213,15 @@ void WriteImage_CropPrint(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic
   if (endOfJob) capture::WriteHeldLabel(working, context.get(), pdevobj, true);
   context.reset();
   Report(result, endOfJob, record, page);
+}
+
+void FinishHeldLabel(winabi::DEVOBJ* pdevobj) {
+  auto* live = pdevobj != nullptr ? static_cast<frame::PrivateDevmode*>(pdevobj->pOEMDM) : nullptr;
+  if (live == nullptr || pdevobj->pPublicDM == nullptr || live->heldLabelPath[0] == u'\0') return;
+  output::CropWorkingCopy copy{*pdevobj->pPublicDM, *live};
+  // Without a working copy the writer prints nothing; the file goes all the same.
+  const bool media = ReadJobMedia(pdevobj, &copy.record);
+  capture::WriteHeldLabel(media ? &copy : nullptr, nullptr, pdevobj, true);
 }
 
 }  // namespace crop

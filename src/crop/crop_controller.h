@@ -18,6 +18,12 @@ namespace crop {
 void WriteImage_CropPrint(winabi::DEVOBJ* pdevobj, winabi::DEVMODEW* savedPublic,
                           frame::PrivateDevmode* savedRecord, bool endOfJob);
 
+// At the end of a job whose last page never reached WriteImage_CropPrint (its
+// spool files could not be read back): a label still held from an earlier
+// page is printed with the job's media, or dropped when they cannot be read,
+// so that its file does not outlive the job.
+void FinishHeldLabel(winabi::DEVOBJ* pdevobj);
+
 // A message text joined from resource pieces, then formatted with the page
 // number twice; bounded like the 260-character buffers it is built in.
 // Missing pieces count as empty.

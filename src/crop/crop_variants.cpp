@@ -90,11 +90,8 @@ void HandOff(const EngineSurface& surface, size_t index, size_t count, const Cro
   capture::HeldLabel held;
   held.width = static_cast<uint32_t>(surface.Width());
   held.height = static_cast<uint32_t>(surface.Height());
-  try {
-    held.pixels.assign(surface.Row(0), surface.Row(0) + bytes);
-  } catch (const std::bad_alloc&) {
-    return;  // the label cannot be kept; the rest of the job goes on
-  }
+  held.pixels = surface.Row(0);
+  held.byteCount = bytes;
   capture::SaveHeldLabel(held, job.pdevobj);
 }
 

@@ -24,7 +24,7 @@ FileBytes ReadWholeFile(os::File file, std::int64_t* size) {
     return nullptr;
   }
   file.SeekToStart();
-  FileBytes bytes(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(length))));
+  FileBytes bytes(static_cast<std::uint8_t*>(os::CrtAlloc(static_cast<std::size_t>(length))));
   if (!bytes) {
     *size = -2;
     return nullptr;

@@ -19,7 +19,7 @@ bool EnsureDirectory(const std::u16string& path);
 bool IsExistingDirectory(const std::u16string& path);
 
 struct CFree {
-  void operator()(void* p) const { std::free(p); }
+  void operator()(void* p) const { os::CrtFree(p); }
 };
 using FileBytes = std::unique_ptr<std::uint8_t[], CFree>;
 

@@ -168,7 +168,7 @@ void OrderedDither(const GreyPage& page, std::uint8_t* out, std::uint32_t outStr
 bool ErrorDiffusion(const GreyPage& page, std::uint8_t* out, std::uint32_t outStride) {
   constexpr std::uint32_t kLeft = 3;  // pixel x lives in cell x + 3
   const std::uint32_t cells = page.width + 6u > kErrorRowCells ? page.width + 6u : kErrorRowCells;
-  std::vector<std::int16_t> errors;
+  PageVector<std::int16_t> errors;
   try {
     errors.assign(std::size_t{3} * cells, 0);
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "output/page_memory.h"
+
 namespace output {
 
 // Largest side we accept: the block header carries 16-bit sizes.
@@ -17,7 +19,7 @@ struct LabelImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint32_t stride = 0;  // bytes per row
-  std::vector<std::uint8_t> bits;
+  PageVector<std::uint8_t> bits;
 
   std::uint8_t* Row(std::uint32_t y) { return bits.data() + std::size_t{y} * stride; }
   const std::uint8_t* Row(std::uint32_t y) const { return bits.data() + std::size_t{y} * stride; }

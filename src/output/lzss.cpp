@@ -5,6 +5,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
+
+#include "platform/os.h"
 
 namespace output {
 
@@ -411,11 +414,22 @@ __attribute__((noinline)) void InsertNext(MatchTrees& t, int r, bool itemEnds) {
   }
 }
 
+// The trees come from the page writer's memory, so that their lack is met
+// like any other of the writer's.
+static_assert(std::is_trivially_destructible_v<MatchTrees>, "freed without a destructor");
+struct TreesFree {
+  void operator()(MatchTrees* trees) const { os::CrtFree(trees); }
+};
+MatchTrees* NewMatchTrees() {
+  void* block = os::CrtAlloc(sizeof(MatchTrees));
+  return block != nullptr ? new (block) MatchTrees : nullptr;
+}
+
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> LzssEncode(const std::uint8_t* bytes, std::size_t length) {
   if (bytes == nullptr || length == 0) return std::nullopt;
-  std::unique_ptr<MatchTrees> trees(new (std::nothrow) MatchTrees);
+  std::unique_ptr<MatchTrees, TreesFree> trees(NewMatchTrees());
   std::vector<std::uint8_t> out;
   try {
     out.reserve(length + length / 8 + 2);

@@ -8,6 +8,7 @@
 
 #include "capture/pdev_state.h"
 #include "frame/private_devmode.h"
+#include "output/page_memory.h"
 #include "platform/abi.h"
 #include "platform/os.h"
 #include "settings/media_settings.h"
@@ -54,7 +55,7 @@ struct GreyImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint32_t stride = 0;
-  std::vector<std::uint8_t> pixels;
+  PageVector<std::uint8_t> pixels;
 };
 inline std::uint32_t GreyStride(std::uint32_t width) { return (width + 3) & ~3u; }
 

@@ -84,7 +84,12 @@ std::optional<LabelImage> ScaleImage(LabelImage&& image, std::uint32_t horizonta
   if (!scaled) return std::nullopt;
   // Nearest neighbour keeps bars and text edges hard and adds no grey to
   // re-threshold; the source pixel is the one under the new pixel's centre.
-  std::vector<std::uint32_t> columns(scaled->width);
+  PageVector<std::uint32_t> columns;
+  try {
+    columns.resize(scaled->width);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
   for (std::uint32_t x = 0; x < scaled->width; ++x) {
     columns[x] = static_cast<std::uint32_t>((2ull * x + 1) * image.width / (2ull * scaled->width));
   }

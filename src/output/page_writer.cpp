@@ -206,7 +206,7 @@ void WriteImage(const LabelSurface& label, void* workingCopy, void* /*outputCont
   if (label.pixels != nullptr && label.width != 0 && label.height != 0 &&
       label.width <= kMaxLabelSide && label.height <= kMaxLabelSide && needed <= label.byteCount) {
     // The steps change the grey rows in place; the caller's surface is kept.
-    std::vector<std::uint8_t> grey;
+    PageVector<std::uint8_t> grey;
     bool haveMemory = true;
     try {
       grey.assign(label.pixels, label.pixels + needed);

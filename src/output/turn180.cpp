@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output/bit_tables.h"
+#include "output/page_memory.h"
 
 namespace output {
 
@@ -32,7 +33,7 @@ bool Turn180(std::uint8_t* pixels, std::uint32_t width, std::uint32_t stride, st
   if (pixels == nullptr || bitReversal == nullptr || stride < rowBytes) return false;
   if (s != 8 && shiftReverse == nullptr) return false;
   if (rows == 0 || width == 0) return true;
-  std::vector<std::uint8_t> aside;
+  PageVector<std::uint8_t> aside;
   try {
     aside.resize(rowBytes);
   } catch (const std::bad_alloc&) {

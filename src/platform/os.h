@@ -151,6 +151,11 @@ void ProcessHeapFree(void* block);
 void* LocalAllocZero(std::size_t bytes);
 void LocalFree(void* block);
 
+// malloc and free of the C runtime: buffers whose lack is a defined result
+// (a file read whole, the page writer's images), so that the host can fail them.
+void* CrtAlloc(std::size_t bytes);
+void CrtFree(void* block);
+
 // ---- Process ----
 std::uint32_t CurrentProcessId();
 

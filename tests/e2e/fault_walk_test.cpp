@@ -45,8 +45,10 @@ struct FaultWalk : ::testing::Test {
     tag.values["mmLabelLength"] = 250;
     tag.values["mmGapHeight"] = 30;
     job.printer.media = {tag};
+    // Plain raster: an LZSS encoder without memory sends an empty block by
+    // design, which the page writer's own walk checks.
     for (const char* a : {"dmFormName=Tag", "formName=Tag", "printFileSwitch=1",
-                          "fixedPrintFileNameSwitch=1", "printFileFolder=" }) {
+                          "fixedPrintFileNameSwitch=1", "rasterCompression=2", "printFileFolder=" }) {
       std::string error;
       std::string assignment = a;
       if (assignment == "printFileFolder=") assignment += prints.string();

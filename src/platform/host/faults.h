@@ -13,7 +13,9 @@ namespace host {
 
 struct Faults {
   static constexpr std::int64_t kNever = -1;
-  std::int64_t failAllocation = kNever;  // this allocation (0-based) returns null
+  // This allocation (0-based) returns null: process heap, page memory,
+  // C runtime buffers (os::CrtAlloc) and engine surfaces count alike.
+  std::int64_t failAllocation = kNever;
   std::int64_t failOpen = kNever;        // this file open or temporary name fails
   std::int64_t shortWrite = kNever;      // this write stores half of its bytes
   std::int64_t diskSpace = kNever;       // bytes all writes together may store

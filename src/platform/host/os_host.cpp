@@ -337,6 +337,7 @@ std::map<void*, std::unique_ptr<HostSurface>>& Surfaces() {
 winabi::HSURF EngCreateBitmap(winabi::SIZEL size) {
   host::World& w = host::TheWorld();
   if (w.surfaceCreationFails || size.cx <= 0 || size.cy <= 0) return nullptr;
+  if (host::AllocationFails()) return nullptr;  // the engine's memory, as any other
   // 8-bit rows padded to 4 bytes, as the engine lays them out.
   const std::uint64_t stride = (static_cast<std::uint64_t>(size.cx) + 3) & ~std::uint64_t{3};
   const std::uint64_t bytes = stride * static_cast<std::uint64_t>(size.cy);
@@ -569,6 +570,13 @@ void* LocalAllocZero(std::size_t bytes) {
 }
 
 void LocalFree(void* block) { std::free(block); }
+
+void* CrtAlloc(std::size_t bytes) {
+  if (host::AllocationFails()) return nullptr;
+  return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+void CrtFree(void* block) { std::free(block); }
 
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 

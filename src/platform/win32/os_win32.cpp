@@ -17,6 +17,7 @@
 #undef SetForm
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -362,6 +363,9 @@ void* LocalAllocZero(std::size_t bytes) { return ::LocalAlloc(LMEM_ZEROINIT, byt
 void LocalFree(void* block) {
   if (block != nullptr) ::LocalFree(block);
 }
+
+void* CrtAlloc(std::size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
+void CrtFree(void* block) { std::free(block); }
 
 std::uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
