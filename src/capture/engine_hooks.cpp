@@ -31,8 +31,12 @@ winabi::BOOL EndDocHook(winabi::SURFOBJ* pso, winabi::ULONG fl) {
   // a page still being captured (never completed) is discarded.
   if (state->pageBuffer != nullptr) {
     auto* devobj = static_cast<winabi::DEVOBJ*>(pso->dhpdev);
-    PageOut(devobj, true);
-    settings::SyncFormsFromRegistry(devobj->hPrinter);
+    // Nothing may unwind into the spooler; the document still ends below.
+    try {
+      PageOut(devobj, true);
+      settings::SyncFormsFromRegistry(devobj->hPrinter);
+    } catch (...) {
+    }
     os::LocalFree(state->pageBuffer);
     state->pageBuffer = nullptr;
     state->pageBufferSize = 0;

@@ -23,6 +23,19 @@ winabi::DRVFN gHookTable[] = {
     {winabi::INDEX_DrvStartPage, reinterpret_cast<winabi::PFN>(&capture::StartPageHook)},
 };
 
+// Nothing may unwind into the spooler: an exception out of the plug-in's own
+// code (a container that could not grow) fails the one call instead.
+template <typename Call>
+winabi::HRESULT Fenced(Call&& call) {
+  try {
+    return call();
+  } catch (const std::bad_alloc&) {
+    return winabi::E_OUTOFMEMORY;
+  } catch (...) {
+    return winabi::E_FAIL;
+  }
+}
+
 constexpr const char* kImplementedMethods[] = {"CommandCallback", "FilterGraphics",
                                                "ImageProcessing"};
 
@@ -84,13 +97,15 @@ winabi::HRESULT RenderPlugin::GetInfo(winabi::DWORD dwMode, void* pBuffer, winab
 }
 
 winabi::HRESULT RenderPlugin::DevMode(winabi::DWORD dwMode, winabi::OEMDMPARAM* pOemDMParam) {
-  winabi::DWORD merged = mediaType_;
-  const winabi::HRESULT hr = HandleDevModeRequest(dwMode, pOemDMParam, &merged);
-  if (hr == winabi::S_OK && dwMode == OEMDM_MERGE && pOemDMParam->pPublicDMIn != nullptr) {
-    mediaType_ = merged;
-    hasMediaType_ = true;
-  }
-  return hr;
+  return Fenced([&] {
+    winabi::DWORD merged = mediaType_;
+    const winabi::HRESULT hr = HandleDevModeRequest(dwMode, pOemDMParam, &merged);
+    if (hr == winabi::S_OK && dwMode == OEMDM_MERGE && pOemDMParam->pPublicDMIn != nullptr) {
+      mediaType_ = merged;
+      hasMediaType_ = true;
+    }
+    return hr;
+  });
 }
 
 winabi::HRESULT RenderPlugin::EnableDriver(winabi::DWORD, winabi::DWORD,
@@ -160,9 +175,14 @@ winabi::HRESULT RenderPlugin::EnablePDEV(winabi::DEVOBJ*, winabi::WCHAR*, winabi
 winabi::HRESULT RenderPlugin::DisablePDEV(winabi::DEVOBJ* pdevobj) {
   os::GdiplusShutdown(GdiplusToken());
   if (pdevobj != nullptr && pdevobj->pdevOEM != nullptr) {
-    capture::DiscardSavedPage(pdevobj);
+    // The state goes whatever becomes of the saved page.
+    const winabi::HRESULT hr = Fenced([&] {
+      capture::DiscardSavedPage(pdevobj);
+      return winabi::S_OK;
+    });
     delete static_cast<capture::PdevState*>(pdevobj->pdevOEM);
     pdevobj->pdevOEM = nullptr;
+    return hr;
   }
   return winabi::S_OK;
 }
@@ -206,8 +226,10 @@ winabi::HRESULT RenderPlugin::ImageProcessing(winabi::DEVOBJ* pdevobj, winabi::B
                                               winabi::IPPARAMS* pIPParams,
                                               winabi::BYTE** ppbResult) {
   capture::BandMediaType media{hasMediaType_, mediaType_};
-  return capture::CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable, dwCallbackID,
-                              pIPParams, ppbResult, media);
+  return Fenced([&] {
+    return capture::CaptureBand(pdevobj, pSrcBitmap, pBitmapInfoHeader, pColorTable,
+                                dwCallbackID, pIPParams, ppbResult, media);
+  });
 }
 
 winabi::HRESULT RenderPlugin::FilterGraphics(winabi::DEVOBJ* pdevobj, winabi::BYTE* pBuf,

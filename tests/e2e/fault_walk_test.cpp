@@ -169,3 +169,32 @@ TEST_F(FaultWalk, EachMediaValueUnreadable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FaultWalk, NoExceptionReachesTheSpooler) {
+  // Each allocation in turn throws, as a container deep in the plug-in
+  // would: the entry points turn it into a failed call, so the job still
+  // ends and the next one prints.
+  std::int64_t n = 0;
+  for (; n < 5000; ++n) {
+    SCOPED_TRACE("throwing allocation " + std::to_string(n));
+    fs::remove_all(root);
+    fs::create_directories(temp);
+    fs::create_directories(prints);
+    labeljob::RunOptions options;
+    options.tempDirectory = temp.string();
+    host::ResetFaults();
+    host::TheFaults().throwAllocation = n;
+    EXPECT_NO_THROW(labeljob::RunJob(job, pages, options));
+    const host::Faults seen = host::TheFaults();
+    host::ResetFaults();
+    if (seen.allocations <= n || HasFailure()) break;
+  }
+  EXPECT_GT(n, 10);
+  labeljob::JobResult after;
+  EXPECT_FALSE(RunAndCheck([](host::Faults&) {}, "the job after", &after));
+  EXPECT_EQ(after.labelsPrinted, 2u);
+}
+
+}  // namespace

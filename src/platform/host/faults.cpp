@@ -2,6 +2,7 @@
 #include "platform/host/faults.h"
 
 #include <algorithm>
+#include <new>
 
 namespace host {
 
@@ -24,6 +25,11 @@ bool Hit(std::int64_t* counter, std::int64_t planned) {
 
 bool AllocationFails() {
   Faults& f = TheFaults();
+  if (f.allocations == f.throwAllocation) {
+    ++f.allocations;
+    f.fired = true;
+    throw std::bad_alloc();
+  }
   return Hit(&f.allocations, f.failAllocation);
 }
 

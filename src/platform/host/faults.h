@@ -16,6 +16,9 @@ struct Faults {
   // This allocation (0-based) returns null: process heap, page memory,
   // C runtime buffers (os::CrtAlloc) and engine surfaces count alike.
   std::int64_t failAllocation = kNever;
+  // This allocation throws std::bad_alloc instead, as a container deep in
+  // the plug-in would; counted with the others.
+  std::int64_t throwAllocation = kNever;
   std::int64_t failOpen = kNever;        // this file open or temporary name fails
   std::int64_t shortWrite = kNever;      // this write stores half of its bytes
   std::int64_t diskSpace = kNever;       // bytes all writes together may store
@@ -30,7 +33,8 @@ struct Faults {
 Faults& TheFaults();
 void ResetFaults();
 
-// Hooks of the host platform layer.
+// Hooks of the host platform layer. AllocationFails throws at the planned
+// throwing allocation.
 bool AllocationFails();
 bool OpenFails();
 // How many of `size` bytes the next write may store.
