@@ -311,6 +311,7 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   for (int32_t l = 0; l < lines; ++l) {
     Line& line = read[l];
     line.positions = 0;
+    line.stopPosition = -1;
     if (!sample(l + 0.5, &count)) continue;
     ReadLine(runs.get(), count, &line);
     if (voted >= kIndicatorLines) continue;
@@ -350,6 +351,7 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
     if (std::fabs(cross) < 0.5) return kPdfNoSymbol;
     for (int32_t l = 0; l < lines; ++l) {
       read[l].positions = 0;
+      read[l].stopPosition = -1;
       if (sample(l + 0.5, &count)) ReadLine(runs.get(), count, &read[l]);
       LineRows(&read[l], columns);
     }
