@@ -20,6 +20,7 @@ constexpr int32_t kMaxLinePositions = 34;  // 30 columns, two indicators, slack
 constexpr int32_t kMaxLines = 4096;
 constexpr int32_t kIndicatorLines = 60;
 constexpr int32_t kCandidates = 3;  // values kept per codeword cell
+constexpr int kMaxTurns = 5;        // re-reads along lines turned to the rows
 const int32_t kStartPattern[8] = {8, 1, 1, 1, 1, 1, 1, 3};
 const int32_t kStopPattern[9] = {7, 1, 1, 3, 1, 1, 1, 2, 1};
 
@@ -104,16 +105,16 @@ int32_t ReadCodeword(const uint32_t* r, int* cluster) {
   return -1;
 }
 
-// What one scan line read: its cluster, row and the codeword per position.
+// What one scan line read: the codeword and its cluster per position.
 struct Line {
-  int32_t cluster;        // -1: unknown
   int32_t positions;      // codewords read (or skipped) before the stop
   int32_t stopPosition;   // position of the stop pattern, -1 when not seen
-  int32_t values[kMaxLinePositions];  // -1: not read
+  int32_t values[kMaxLinePositions];    // -1: not read
+  int32_t clusters[kMaxLinePositions];  // -1 with the value
+  int32_t rows[kMaxLinePositions];      // symbol row per position, -1: unknown
 };
 
 void ReadLine(const uint32_t* runs, int32_t count, Line* line) {
-  line->cluster = -1;
   line->positions = 0;
   line->stopPosition = -1;
   int32_t start = -1;
@@ -122,8 +123,6 @@ void ReadLine(const uint32_t* runs, int32_t count, Line* line) {
   if (start < 0) return;
   uint32_t startWidth = 0;
   for (int i = 0; i < 8; ++i) startWidth += runs[start + i];
-  int votes[3] = {};
-  int clusters[kMaxLinePositions];
   for (int32_t j = start + 8; j + 8 <= count && line->positions < kMaxLinePositions; j += 8) {
     uint32_t w = 0;
     for (int i = 0; i < 8; ++i) w += runs[j + i];
@@ -135,26 +134,80 @@ void ReadLine(const uint32_t* runs, int32_t count, Line* line) {
     }
     // A codeword far from 17 modules wide means the runs lost step.
     if (w * 10 < startWidth * 7 || w * 10 > startWidth * 13) break;
-    clusters[line->positions] = cluster;
+    line->clusters[line->positions] = value < 0 ? -1 : cluster;
     line->values[line->positions++] = value;
-    if (value >= 0) ++votes[cluster];
   }
-  int best = 0;
-  for (int c = 1; c < 3; ++c)
-    if (votes[c] > votes[best]) best = c;
-  if (votes[best] == 0) return;
-  line->cluster = best;
+  // A codeword whose cluster neither read neighbour shares is a misread:
+  // a line that drifts into the next row changes cluster for good.
+  int32_t read[kMaxLinePositions], n = 0;
   for (int32_t p = 0; p < line->positions; ++p)
-    if (clusters[p] != best) line->values[p] = -1;
+    if (line->values[p] >= 0) read[n++] = p;
+  bool keep[kMaxLinePositions] = {};
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t c = line->clusters[read[k]];
+    keep[k] = (k > 0 && line->clusters[read[k - 1]] == c) ||
+              (k + 1 < n && line->clusters[read[k + 1]] == c);
+  }
+  for (int32_t k = 0; k < n; ++k)
+    if (!keep[k]) line->values[read[k]] = line->clusters[read[k]] = -1;
 }
 
-// The row of a line from either indicator: 3 (value / 30) + cluster, or -1.
-int32_t LineRow(const Line& line, int32_t columns) {
-  if (line.cluster < 0) return -1;
-  int32_t v = line.positions > 0 ? line.values[0] : -1;
-  if (v < 0 && columns > 0 && columns + 1 < line.positions) v = line.values[columns + 1];
-  if (v < 0 && line.stopPosition > 0) v = line.values[line.stopPosition - 1];
-  return v < 0 ? -1 : 3 * (v / 30) + line.cluster;
+// The right indicator's position once the columns are known, or -1.
+int32_t RightIndicator(const Line& line, int32_t columns) {
+  if (columns > 0 && columns + 1 < line.positions && line.values[columns + 1] >= 0)
+    return columns + 1;
+  if (line.stopPosition > 0 && line.values[line.stopPosition - 1] >= 0)
+    return line.stopPosition - 1;
+  return -1;
+}
+
+// The symbol row of every position: 3 (indicator / 30) + cluster at an
+// indicator, then one row up or down wherever the cluster steps on along
+// the line (a line a little off the rows' slope crosses them).
+void LineRows(Line* line, int32_t columns) {
+  for (int32_t p = 0; p < line->positions; ++p) line->rows[p] = -1;
+  int32_t anchor = line->positions > 0 && line->values[0] >= 0 ? 0 : RightIndicator(*line, columns);
+  if (anchor < 0) return;
+  const int32_t step = anchor == 0 ? 1 : -1;
+  int32_t row = 3 * (line->values[anchor] / 30) + line->clusters[anchor];
+  int32_t cluster = line->clusters[anchor];
+  for (int32_t p = anchor; p >= 0 && p < line->positions; p += step) {
+    if (line->values[p] >= 0 && line->clusters[p] != cluster) {
+      // Rows run with the clusters: one on is the row below, one back above.
+      row += (line->clusters[p] - cluster + 3) % 3 == 1 ? 1 : -1;
+      cluster = line->clusters[p];
+    }
+    line->rows[p] = row;
+  }
+}
+
+// Rows gained per codeword along the lines, counted towards the rows of
+// the later lines (rows further down the start line): the mean over lines of
+// the row change between their first and last codeword read. Lines that
+// cross a row edge read less than those inside a row, so this falls short
+// of the true slope and the turn is repeated.
+double RowDrift(const Line* lines, int32_t count) {
+  double sum = 0, n = 0, early = 0, late = 0, earlyN = 0, lateN = 0;
+  for (int32_t l = 0; l < count; ++l) {
+    const Line& line = lines[l];
+    int32_t first = -1, last = -1;
+    for (int32_t p = 0; p < line.positions; ++p)
+      if (line.values[p] >= 0 && line.rows[p] >= 0) {
+        if (first < 0) first = p;
+        last = p;
+      }
+    if (first < 0) continue;
+    // The left indicator, beside the start line, tells which way rows run.
+    if (first == 0) {
+      (2 * l < count ? early : late) += line.rows[0];
+      (2 * l < count ? earlyN : lateN) += 1;
+    }
+    if (last - first < 2) continue;
+    sum += static_cast<double>(line.rows[last] - line.rows[first]) / (last - first);
+    n += 1;
+  }
+  if (n == 0 || earlyN == 0 || lateN == 0) return 0;
+  return late / lateN >= early / earlyN ? sum / n : -sum / n;
 }
 
 // The most frequent value 0-29 (the lowest on ties), or -1 with no votes.
@@ -193,7 +246,14 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   n = Vec{n.x / nLength, n.y / nLength};
   const Vec toStop{(b1.x + b2.x - a1.x - a2.x) / 2, (b1.y + b2.y - a1.y - a2.y) / 2};
   if (n.x * toStop.x + n.y * toStop.y < 0) n = Vec{-n.x, -n.y};
-  const double cross = n.x * v.y - n.y * v.x;
+  // Two whole lines of one length: their midpoints lie on one row, and the
+  // slope between them over the symbol's width is surer than the square to
+  // a short start line, whose fit may be a degree or two off.
+  const double toStopLength = Length(toStop);
+  if (flag == 0 && std::fabs(startLength - stopLength) <= 0.05 * startLength + 2 &&
+      toStopLength > startLength / 2 && n.x * toStop.x + n.y * toStop.y > 0.98 * toStopLength)
+    n = Vec{toStop.x / toStopLength, toStop.y / toStopLength};
+  double cross = n.x * v.y - n.y * v.x;
   if (std::fabs(cross) < 0.5) return kPdfNoSymbol;
   // Distance from a point of the start line along n to the stop line.
   auto across = [&](Vec p) { return ((b1.x - p.x) * v.y - (b1.y - p.y) * v.x) / cross; };
@@ -250,19 +310,21 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   int32_t voted = 0;
   for (int32_t l = 0; l < lines; ++l) {
     Line& line = read[l];
-    line.cluster = -1;
+    line.positions = 0;
+    line.stopPosition = -1;
     if (!sample(l + 0.5, &count)) continue;
     ReadLine(runs.get(), count, &line);
-    if (line.cluster < 0 || voted >= kIndicatorLines) continue;
+    if (voted >= kIndicatorLines) continue;
     // Indicator fields by cluster: left (rows, level, columns), right (columns, rows, level).
     static const int kLeftField[3] = {0, 1, 2}, kRightField[3] = {2, 0, 1};
     bool any = false;
     if (line.positions > 0 && line.values[0] >= 0) {
-      ++counts[kLeftField[line.cluster]][line.values[0] % 30];
+      ++counts[kLeftField[line.clusters[0]]][line.values[0] % 30];
       any = true;
     }
-    if (line.stopPosition > 1 && line.values[line.stopPosition - 1] >= 0) {
-      ++counts[kRightField[line.cluster]][line.values[line.stopPosition - 1] % 30];
+    const int32_t right = RightIndicator(line, 0);
+    if (right > 0) {
+      ++counts[kRightField[line.clusters[right]]][line.values[right] % 30];
       any = true;
     }
     voted += any ? 1 : 0;
@@ -273,6 +335,27 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   const int32_t level = levelInfo / 3;
   const int32_t total = rows * columns, ecc = 2 << level;
   if (rows < 3 || level > 8 || total > 928 || ecc >= total) return kPdfNoRows;
+
+  // Lines that climb or fall across the rows (a start line whose fit is a
+  // little off) are turned by the mean slope they saw and read again, up
+  // to five times.
+  for (int32_t l = 0; l < lines; ++l) LineRows(&read[l], columns);
+  for (int turns = 0; turns < kMaxTurns; ++turns) {
+    const double drift = RowDrift(read.get(), lines);
+    if (std::fabs(drift) * columns <= 0.1) break;
+    const double turn = drift * (startLength / rows) / (17 * module);
+    n = Vec{n.x - turn * u.x, n.y - turn * u.y};
+    const double length = Length(n);
+    n = Vec{n.x / length, n.y / length};
+    cross = n.x * v.y - n.y * v.x;
+    if (std::fabs(cross) < 0.5) return kPdfNoSymbol;
+    for (int32_t l = 0; l < lines; ++l) {
+      read[l].positions = 0;
+      read[l].stopPosition = -1;
+      if (sample(l + 0.5, &count)) ReadLine(runs.get(), count, &read[l]);
+      LineRows(&read[l], columns);
+    }
+  }
 
   // Each cell takes the value most lines read there.
   struct Cell {
@@ -285,12 +368,10 @@ int32_t ReadPdf417(const BinaryImage& image, const Pdf417Segment& start, const P
   bool anyRow = false;
   for (int32_t l = 0; l < lines; ++l) {
     const Line& line = read[l];
-    const int32_t row = LineRow(line, columns);
-    if (row < 0 || row >= rows || row % 3 != line.cluster) continue;
-    anyRow = true;
     for (int32_t c = 0; c < columns && c + 1 < line.positions; ++c) {
-      const int32_t value = line.values[c + 1];
-      if (value < 0) continue;
+      const int32_t value = line.values[c + 1], row = line.rows[c + 1];
+      if (value < 0 || row < 0 || row >= rows) continue;
+      anyRow = true;
       Cell& cell = cells[row * columns + c];
       int k = 0;
       while (k < kCandidates && cell.count[k] > 0 && cell.value[k] != value) ++k;

@@ -22,7 +22,7 @@ constexpr int kCandidateWidth = 10;
 constexpr int kEdgeReach = 3;        // pixels either side of the line for an edge
 constexpr int kTraceMisses = 2;      // rows without an edge that end a trace
 constexpr double kAngleLimit = 0.1;  // radians, pairing and the pass-2 stop line
-constexpr int kStopSearchLines = 15;
+constexpr int kStopSearchLines = 45;
 constexpr int32_t kMaxFailedReads = 4;
 constexpr double kStopLineReach = 3.0;  // pixels a found stop point may lie off the line
 const int32_t kStart[8] = {8, 1, 1, 1, 1, 1, 1, 3};
@@ -325,23 +325,35 @@ bool SearchStop(const BinaryImage& img, const Pdf417Segment& start, Pdf417Segmen
     }
   }
   if (count < 2) return false;
-  // The points as one line x = a + b y (or y = a + b x for a lying start).
+  // The points as one line x = a + b y (or y = a + b x for a lying start);
+  // a point off it (a stop-like window among the codewords, another
+  // symbol) is dropped, as long as most points stay.
   const bool vertical = std::fabs(u.y) >= std::fabs(u.x);
-  double sn = 0, sp = 0, sq = 0, spp = 0, spq = 0;
-  for (int i = 0; i < count; ++i) {
-    const double pp = vertical ? found[i].y : found[i].x, q = vertical ? found[i].x : found[i].y;
-    sn += 1;
-    sp += pp;
-    sq += q;
-    spp += pp * pp;
-    spq += pp * q;
-  }
-  const double det = sn * spp - sp * sp;
-  if (det == 0) return false;
-  const double b = (sn * spq - sp * sq) / det, a = (sq - b * sp) / sn;
-  for (int i = 0; i < count; ++i) {
-    const double pp = vertical ? found[i].y : found[i].x, q = vertical ? found[i].x : found[i].y;
-    if (std::fabs(a + b * pp - q) > kStopLineReach) return false;  // more than one line
+  const int found0 = count;
+  double a = 0, b = 0;
+  for (;;) {
+    double sn = 0, sp = 0, sq = 0, spp = 0, spq = 0;
+    for (int i = 0; i < count; ++i) {
+      const double pp = vertical ? found[i].y : found[i].x, q = vertical ? found[i].x : found[i].y;
+      sn += 1;
+      sp += pp;
+      sq += q;
+      spp += pp * pp;
+      spq += pp * q;
+    }
+    const double det = sn * spp - sp * sp;
+    if (det == 0) return false;
+    b = (sn * spq - sp * sq) / det;
+    a = (sq - b * sp) / sn;
+    int worst = 0;
+    double off = -1;
+    for (int i = 0; i < count; ++i) {
+      const double pp = vertical ? found[i].y : found[i].x, q = vertical ? found[i].x : found[i].y;
+      if (std::fabs(a + b * pp - q) > off) off = std::fabs(a + b * pp - q), worst = i;
+    }
+    if (off <= kStopLineReach) break;
+    if (count - 1 < 2 || 2 * (count - 1) < found0) return false;  // more than one line
+    found[worst] = found[--count];
   }
   // The stop line over the start's extent.
   const double p1 = vertical ? start.y1 : start.x1, p2 = vertical ? start.y2 : start.x2;

@@ -12,33 +12,11 @@
 #include "barcode/group_stages.h"
 #include "barcode/pdf417.h"
 #include "barcode/scan.h"
+#include "support/pdf417_ecc.h"
 
 namespace {
 
-// Check codewords by long division by (x - 3)(x - 3^2)...(x - 3^k), negated,
-// so that the whole stream has those roots.
-std::vector<int32_t> WithEcc(std::vector<int32_t> data, int k) {
-  std::vector<int64_t> g{1};
-  int64_t root = 1;
-  for (int i = 1; i <= k; ++i) {
-    root = root * 3 % 929;
-    std::vector<int64_t> next(g.size() + 1, 0);
-    for (size_t j = 0; j < g.size(); ++j) {
-      next[j] = (next[j] + g[j]) % 929;
-      next[j + 1] = (next[j + 1] + 929 - g[j] * root % 929) % 929;
-    }
-    g = next;
-  }
-  std::vector<int64_t> rem(data.begin(), data.end());
-  rem.resize(data.size() + k, 0);
-  for (size_t i = 0; i < data.size(); ++i) {
-    const int64_t f = rem[i];
-    for (size_t j = 1; j < g.size(); ++j) rem[i + j] = (rem[i + j] + 929 - f * g[j] % 929) % 929;
-  }
-  const size_t n = data.size();
-  for (int j = 0; j < k; ++j) data.push_back(static_cast<int32_t>((929 - rem[n + j]) % 929));
-  return data;
-}
+using fixtures::Pdf417WithEcc;
 
 // Base-900 digits of a 6-byte group.
 std::vector<int32_t> ByteGroup(const std::string& six) {
@@ -107,7 +85,7 @@ TEST(Pdf417Stream, CorrectionUpToHalfTheCheckCodewords) {
     const int k = 2 << level;
     std::vector<int32_t> data{40};
     for (int i = 1; i < 40; ++i) data.push_back((i * 37 + level) % 900);
-    const std::vector<int32_t> good = WithEcc(data, k);
+    const std::vector<int32_t> good = Pdf417WithEcc(data, k);
     if (good.size() > 928) continue;
     for (int errors : {k / 2, k / 2 + 1}) {
       std::vector<int32_t> bad = good;
@@ -125,7 +103,7 @@ TEST(Pdf417Stream, CorrectionUpToHalfTheCheckCodewords) {
       }
     }
   }
-  std::vector<int32_t> clean = WithEcc({3, 1, 63}, 2);
+  std::vector<int32_t> clean = Pdf417WithEcc({3, 1, 63}, 2);
   EXPECT_EQ(barcode::CorrectPdf417(clean.data(), 5, 2), 0);
   EXPECT_EQ(barcode::CorrectPdf417(clean.data(), 5, 5), -1);  // not fewer data than checks
 }
