@@ -10,6 +10,7 @@
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/hanxin.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -143,7 +144,21 @@ int32_t Offer(Stage* st, const Frame& frame, int version, const int idx[3], cons
   c.points = points;
   Describe(frame, version, &c);
   if (candidateObserver != nullptr) candidateObserver(c);
-  // The grid reader is not attached yet: a framed symbol is not reported.
+  Buffer<ReaderOutput> out = AllocArray<ReaderOutput>(1);
+  if (!out) return 2;
+  const int32_t code = ReadHanXin(st->ctx->image, &c, out.get());
+  if (code == 1) {
+    PushErrorTrail(ReaderLastError(), 0, 0);
+    PushErrorTrail(kCategoryMemory, kModuleScan, 113);
+    return 1;
+  }
+  if (out[0].text[0] == '\0') return 0;
+  for (int k = 0; k < points; ++k) st->used[idx[k]] = 1;
+  const int32_t side = static_cast<int32_t>(std::lround(c.side));
+  const SymbolRect rect{static_cast<int32_t>(c.centreX), static_cast<int32_t>(c.centreY), side,
+                        side};
+  StoreResult(&st->ctx->image, st->results, kHxCode, out[0], rect,
+              Wrap((c.angleDegrees - 90) * kHxPi / 180) * 180 / kHxPi);
   return 0;
 }
 
