@@ -87,6 +87,13 @@ ToolRun RunTool(const std::string& args) {
   return run;
 }
 
+// JSON lines joined by commas.
+std::string Joined(std::string lines) {
+  while (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  std::replace(lines.begin(), lines.end(), '\n', ',');
+  return lines;
+}
+
 Page DrawPage() {
   Page page(840, 1100);
   fixtures::Rng rng(3);
@@ -217,12 +224,8 @@ TEST(Barcodescan, DefaultTypesReadHanXin) {
   ToolRun run = RunTool("--json " + path);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   std::map<std::string, int> seen;
-  std::istringstream lines(run.out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    nlohmann::json j = nlohmann::json::parse(line);
+  for (const auto& j : nlohmann::json::parse("[" + Joined(run.out) + "]"))
     ++seen[std::string(j["type"]) + " " + std::string(j["text"])];
-  }
   EXPECT_EQ(seen["HAN_XIN " + chinese], 1) << run.out;
   EXPECT_EQ(seen["HAN_XIN turned"], 1) << run.out;
   EXPECT_EQ(seen.size(), 2u) << run.out;
