@@ -177,9 +177,12 @@ int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* inf
   int32_t length = 0;
   const int32_t decoded = DecodeHanXinData(codewords.get(), dataAt, gb, kReaderTextSize, &length);
   if (decoded != 0) return decoded;
-  const std::optional<std::string> text =
-      os::ConvertCodePage(std::string(gb, static_cast<size_t>(length)), kCodePageGb18030,
-                          os::kCodePageThreadAnsi);
+  // ASCII is the same in every ANSI code page and needs no conversion (Wine
+  // has no code page 54936).
+  std::optional<std::string> text(std::string(gb, static_cast<size_t>(length)));
+  bool ascii = true;
+  for (int32_t i = 0; i < length; ++i) ascii = ascii && static_cast<uint8_t>(gb[i]) < 0x80;
+  if (!ascii) text = os::ConvertCodePage(*text, kCodePageGb18030, os::kCodePageThreadAnsi);
   if (!text) return Refuse(kUnreadable, kConversionFailed);
   if (text->size() + 1 > sizeof(out->text)) return Refuse(kUnreadable, kConvertedTooLong);
   std::memcpy(out->text, text->c_str(), text->size() + 1);
