@@ -21,11 +21,14 @@ namespace {
 using namespace barcode;
 
 // Characters of every kind the modes carry (UTF-8): digits, text of both
-// sets, bytes, GB 2312 region 1 and 2, two-byte GB 18030 outside GB 2312,
-// four-byte GB 18030 (BMP and beyond).
-const char* const kPieces[] = {"0123456789", "HanXin", "a+b=c;", "\xC3\xA9", "\xE4\xB8\xAD",
-                               "\xE6\x96\x87", "\xE9\xBD\x90",  "\xE9\xBE\x9F", "\xE4\xB8\x82",
-                               "\xE3\x90\x80", "\xF0\xA0\x80\x80", "\x01\x7F", "\xE2\x82\xAC"};
+// sets, bytes, GB 2312 region 1 (rows B0-D7 and A1-A3, A8) and region 2
+// (rows D8-F7), two-byte GB 18030 outside GB 2312, four-byte GB 18030
+// (BMP and beyond). zint picks every one of the seven modes for them.
+const char* const kPieces[] = {
+    "0123456789",   "HanXin",       "a+b=c;",           "\xC3\xA9",
+    "\xE4\xB8\xAD", "\xE6\x96\x87", "\xE9\xBE\x9F",     "\xE4\xBA\x8D\xE9\xBC\x90",
+    "\xE4\xB8\x82", "\xE3\x90\x80", "\xF0\xA0\x80\x80", "\x01\x7F",
+    "\xE2\x82\xAC"};
 
 // Text of about length bytes from the pieces, varied by seed.
 std::string Mixed(size_t length, uint32_t seed) {
@@ -87,15 +90,17 @@ TEST(HanXinReader, EveryVersionLevelAndMaskFromTheGrid) {
 }
 
 TEST(HanXinReader, InformationFromEitherCopy) {
-  const fixtures::Matrix m = Encode("\xE4\xB8\xAD" "12345", 7, 2, 1);
+  const std::string text = "\xE4\xB8\xAD 12345";
+  const fixtures::Matrix m = Encode(text, 7, 2, 1);
   const int n = m.rows;
   std::vector<uint8_t> grid = Grid(m);
   // The first copy (beside the top finders) wiped: read from the second.
   for (int i = 0; i < 9; ++i) grid[8 * n + i] ^= 1, grid[i * n + 8] ^= 1, grid[i * n + n - 9] ^= 1;
-  EXPECT_EQ(ReadGrid(grid, 7), "\xE4\xB8\xAD" "12345");
+  EXPECT_EQ(ReadGrid(grid, 7), text);
   // Both copies wiped: nothing.
   for (int i = 0; i < 9; ++i)
-    grid[(n - 9) * n + n - 1 - i] ^= 1, grid[(n - 1 - i) * n + n - 9] ^= 1, grid[(n - 1 - i) * n + 8] ^= 1;
+    grid[(n - 9) * n + n - 1 - i] ^= 1, grid[(n - 1 - i) * n + n - 9] ^= 1,
+        grid[(n - 1 - i) * n + 8] ^= 1;
   EXPECT_EQ(ReadGrid(grid, 7), "!-6");
 }
 
