@@ -53,6 +53,10 @@ struct HxCandidate {
 // of range or points that give no frame.
 bool ReframeHanXin(HxCandidate* candidate, int version);
 
+// Whether module (row, col) of the candidate is dark; a module centre
+// outside the image is light.
+bool HanXinModuleDark(const BinaryImage& image, const HxCandidate& candidate, int row, int col);
+
 // Samples the candidate's n x n module grid (n = 2 * version + 21) into
 // grid, 1 for a dark module; a module centre outside the image is light.
 void SampleHanXinGrid(const BinaryImage& image, const HxCandidate& candidate, uint8_t* grid);

@@ -64,6 +64,20 @@ void InfoPosition(int n, int bit, int* r, int* c) {
   }
 }
 
+// Both copies of the function information through dark(row, column).
+template <class Dark>
+int32_t ReadInfo(int n, Dark dark, int* version, int* level, int* mask) {
+  uint8_t copies[2][7] = {};
+  for (int bit = 0; bit < 28; ++bit) {
+    int r, c;
+    InfoPosition(n, bit, &r, &c);
+    const int shift = 3 - bit % 4;
+    copies[0][bit / 4] |= static_cast<uint8_t>(dark(r, c) << shift);
+    copies[1][bit / 4] |= static_cast<uint8_t>(dark(n - 1 - r, n - 1 - c) << shift);
+  }
+  return DecodeHanXinFunctionInfo(copies[0], copies[1], version, level, mask);
+}
+
 }  // namespace
 
 void MarkHanXinFunctionModules(int version, uint8_t* grid) {
@@ -121,16 +135,9 @@ int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* inf
   *infoVersion = 0;
   if (version < 1 || version > 84) return kUnreadable;
   const int n = Side(version);
-  uint8_t copies[2][7] = {};
-  for (int bit = 0; bit < 28; ++bit) {
-    int r, c;
-    InfoPosition(n, bit, &r, &c);
-    const int shift = 3 - bit % 4;
-    copies[0][bit / 4] |= (grid[r * n + c] & 1) << shift;
-    copies[1][bit / 4] |= (grid[(n - 1 - r) * n + (n - 1 - c)] & 1) << shift;
-  }
   int v = 0, level = 0, mask = 0;
-  const int32_t info = DecodeHanXinFunctionInfo(copies[0], copies[1], &v, &level, &mask);
+  const int32_t info = ReadInfo(n, [&](int r, int c) { return (grid[r * n + c] & 1) != 0; }, &v,
+                                &level, &mask);
   if (info != 0) return info;
   *infoVersion = v;
   if (v != version) return Refuse(kUnreadable, kOtherVersion);
@@ -193,19 +200,26 @@ int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* inf
 int32_t ReadHanXin(const BinaryImage& image, HxCandidate* candidate, ReaderOutput* out) {
   out->text[0] = '\0';
   if (candidate->version < 1 || candidate->version > 84) return kUnreadable;
-  const size_t most = static_cast<size_t>(Side(84)) * Side(84);
-  Buffer<uint8_t> grid = AllocUninitializedArray<uint8_t>(most);
+  // The information bits first: most frames on a page of finder-like marks
+  // carry none and are refused before the whole grid is sampled. The
+  // finders' spacing only estimates the version; the information gives it
+  // exactly, and the same points are framed again for it.
+  int version = 0, level = 0, mask = 0;
+  const int32_t info = ReadInfo(
+      Side(candidate->version),
+      [&](int r, int c) { return HanXinModuleDark(image, *candidate, r, c); }, &version, &level,
+      &mask);
+  if (info != 0) return info;
+  if (version != candidate->version) {
+    ReaderLastError() = kOtherVersion;
+    if (!ReframeHanXin(candidate, version)) return kUnreadable;
+  }
+  const size_t side = static_cast<size_t>(Side(version));
+  Buffer<uint8_t> grid = AllocUninitializedArray<uint8_t>(side * side);
   if (!grid) return Refuse(1, kNoGridMemory);
   SampleHanXinGrid(image, *candidate, grid.get());
   int infoVersion = 0;
-  int32_t code = DecodeHanXinGrid(grid.get(), candidate->version, out, &infoVersion);
-  // The finders' spacing only estimates the version; the information read
-  // gives it exactly, and the grid is sampled once more for it.
-  if (code == kUnreadable && infoVersion != 0 && infoVersion != candidate->version) {
-    if (!ReframeHanXin(candidate, infoVersion)) return kUnreadable;
-    SampleHanXinGrid(image, *candidate, grid.get());
-    code = DecodeHanXinGrid(grid.get(), candidate->version, out, &infoVersion);
-  }
+  const int32_t code = DecodeHanXinGrid(grid.get(), version, out, &infoVersion);
   if (code == 0) out->moduleSize = candidate->moduleSize;
   return code;
 }
