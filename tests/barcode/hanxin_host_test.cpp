@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "barcode/hanxin.h"
@@ -35,14 +36,18 @@ void Draw(fixtures::Page* page, const fixtures::Matrix& m, const Placed& at) {
 }
 
 // Scans the page with only the Han Xin group on; the candidates framed.
-// binary is the page before the scan erases what it read.
-std::vector<HxCandidate> Frame(const fixtures::Page& page, std::vector<uint8_t>* binary) {
+// binary is the page before the scan erases what it read; texts, when
+// given, receives the texts read.
+std::vector<HxCandidate> Frame(const fixtures::Page& page, std::vector<uint8_t>* binary,
+                               std::multiset<std::string>* texts = nullptr) {
   *binary = fixtures::Binarize(page);
   std::vector<uint8_t> scanned = *binary;
   std::vector<HxCandidate> found;
   sink = &found;
   test_hooks::ObserveHanXinCandidates(Collect);
-  EXPECT_EQ(hanxin_test::ScanHanXin(&scanned, page.width, page.height).code, 0);
+  const hanxin_test::Scan scan = hanxin_test::ScanHanXin(&scanned, page.width, page.height);
+  EXPECT_EQ(scan.code, 0);
+  for (int k = 0; texts != nullptr && k < scan.list.count; ++k) texts->insert(scan.items[k].text);
   test_hooks::ObserveHanXinCandidates(nullptr);
   return found;
 }
@@ -143,10 +148,13 @@ TEST(HanXinFraming, SeveralSymbolsAndMissingFinders) {
   Wipe(&page, c, n - 7, n - 7);
   Wipe(&page, c, 0, 0);
   std::vector<uint8_t> binary;
-  const std::vector<HxCandidate> found = Frame(page, &binary);
+  std::multiset<std::string> texts;
+  const std::vector<HxCandidate> found = Frame(page, &binary, &texts);
   EXPECT_EQ(GridMisses(found, binary, page, a, 1), 0);
   EXPECT_EQ(GridMisses(found, binary, page, b), 0);
   EXPECT_EQ(GridMisses(found, binary, page, c, 3), 0);
+  // And each is read once, c from its diagonal pair alone.
+  EXPECT_EQ(texts, (std::multiset<std::string>{"first", "second", "third"}));
 }
 
 TEST(HanXinFraming, AThousandFindersEndTheScan) {
