@@ -1,7 +1,6 @@
 // Han Xin grid reader: function information, function modules, masks,
 // codeword order, block correction and the text. The layout rules here were
 // read off symbols zint draws; docs/ARCHITECTURE.md says how.
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
