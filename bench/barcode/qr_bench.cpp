@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "barcode/reed_solomon.h"
-#include "crop/locate_barcodes.h"
+#include "locate_every_type.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
@@ -58,25 +58,7 @@ void Count(benchmark::State& state, const Sheet& s, const std::set<std::string>&
 
 void BM_LocateBarcodesQr(benchmark::State& state) {
   const Sheet s = MakeSheet(static_cast<int>(state.range(0)));
-  const auto w = static_cast<uint32_t>(s.page.width), h = static_cast<uint32_t>(s.page.height);
-  const crop::SourceImage image{s.page.grey.data(), w, w, h, crop::kFormatGrey8, 1};
-  crop::LocateOptions o{};
-  o.regionWidth = s.page.width;
-  o.regionHeight = s.page.height;
-  for (int t = 0; t < 16; ++t) o.types[t] = 1;
-  o.resolution = 300;
-  o.maxResults = 100;
-  std::set<std::string> read;
-  for (auto _ : state) {
-    barcode::SymbolResultList results{0, nullptr};
-    if (crop::LocateBarcodes(&image, &o, &results) != crop::kLocateOk) {
-      state.SkipWithError("LocateBarcodes failed");
-      break;
-    }
-    read.clear();
-    for (int i = 0; i < results.count; ++i) read.insert(results.items[i].text);
-    crop::FreeLocateResults(&results);
-  }
+  const std::set<std::string> read = LocateEveryType(state, s.page);
   Count(state, s, read);
 }
 

@@ -1,8 +1,9 @@
 // Han Xin stages on arbitrary input. First byte even: the rest is a data
-// codeword stream for the data stage. Odd: the rest is a finder list (four
-// bytes a point: x, y, size, orientation in 1/256 turns; at most the list's
-// 1000) for the post stage over a blank page. Either answers with a code and
-// stays inside its buffers.
+// codeword stream for the data stage. 1 modulo 4: the rest is a finder list
+// (four bytes a point: x, y, size, orientation in 1/256 turns; at most the
+// list's 1000) for the post stage over a blank page. 3 modulo 4: the grid
+// reader on a version (second byte) whose modules are the rest's bits,
+// repeated. Each answers with a code and stays inside its buffers.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -21,6 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                sizeof text, &length);
     if ((code != 0 && code != -3) || length < 0 || length >= kReaderTextSize ||
         text[length] != '\0')
+      std::abort();
+    return 0;
+  }
+  if ((data[0] & 3) == 3) {
+    if (size < 3) return 0;
+    const int version = data[1] % 84 + 1, n = 2 * version + 21;
+    std::vector<std::uint8_t> grid(static_cast<std::size_t>(n) * n);
+    for (std::size_t i = 0; i < grid.size(); ++i)
+      grid[i] = (data[2 + (i / 8) % (size - 2)] >> (i % 8)) & 1;
+    std::unique_ptr<ReaderOutput> out(new ReaderOutput{});
+    int infoVersion = 0;
+    const std::int32_t code = DecodeHanXinGrid(grid.data(), version, out.get(), &infoVersion);
+    if (code > 1 || (code != 0 && out->text[0] != '\0') || infoVersion < 0 || infoVersion > 84)
       std::abort();
     return 0;
   }

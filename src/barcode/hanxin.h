@@ -53,6 +53,10 @@ struct HxCandidate {
 // of range or points that give no frame.
 bool ReframeHanXin(HxCandidate* candidate, int version);
 
+// Whether module (row, col) of the candidate is dark; a module centre
+// outside the image is light.
+bool HanXinModuleDark(const BinaryImage& image, const HxCandidate& candidate, int row, int col);
+
 // Samples the candidate's n x n module grid (n = 2 * version + 21) into
 // grid, 1 for a dark module; a module centre outside the image is light.
 void SampleHanXinGrid(const BinaryImage& image, const HxCandidate& candidate, uint8_t* grid);
@@ -78,5 +82,21 @@ int32_t DecodeHanXinData(const uint8_t* codewords, int32_t count, char* out, int
 // 1 to 84 (85 and more also set the last error).
 int32_t DecodeHanXinFunctionInfo(const uint8_t first[7], const uint8_t second[7], int* version,
                                  int* level, int* mask);
+
+// Sets every function module of a version's grid (finders, information,
+// alignment lines) to 3.
+void MarkHanXinFunctionModules(int version, uint8_t* grid);
+
+// Reads a sampled grid (1 dark) of the given version; the grid is used as
+// work space. 0 with out->text (thread's ANSI code page) and out->name set;
+// -6 when the function information does not correct or gives another version
+// (*infoVersion then holds it), -5 a block beyond correction, -3 invalid mode
+// data, 1 out of memory. ReaderLastError says why.
+int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* infoVersion);
+
+// Samples and reads a framed candidate; when its function information gives
+// another version the candidate is framed and sampled again for that one.
+// Codes as DecodeHanXinGrid; out->moduleSize set when read.
+int32_t ReadHanXin(const BinaryImage& image, HxCandidate* candidate, ReaderOutput* out);
 
 }  // namespace barcode

@@ -10,6 +10,7 @@
 #include "barcode/error_trail.h"
 #include "barcode/group_stages.h"
 #include "barcode/hanxin.h"
+#include "barcode/result_store.h"
 #include "barcode/scan.h"
 
 namespace barcode {
@@ -90,6 +91,7 @@ struct Stage {
   ScanContext* ctx;
   SymbolResultList* results;
   Buffer<uint8_t> used;
+  Buffer<ReaderOutput> out;  // one for every read: it is 17 KB
   int offers = 0;
   FinderPoint& F(int i) { return ctx->hanXinFinders.items[i]; }
   int Count() const { return ctx->hanXinFinders.count; }
@@ -143,7 +145,20 @@ int32_t Offer(Stage* st, const Frame& frame, int version, const int idx[3], cons
   c.points = points;
   Describe(frame, version, &c);
   if (candidateObserver != nullptr) candidateObserver(c);
-  // The grid reader is not attached yet: a framed symbol is not reported.
+  ReaderOutput* out = st->out.get();
+  const int32_t code = ReadHanXin(st->ctx->image, &c, out);
+  if (code == 1) {
+    PushErrorTrail(ReaderLastError(), 0, 0);
+    PushErrorTrail(kCategoryMemory, kModuleScan, 113);
+    return 1;
+  }
+  if (out[0].text[0] == '\0') return 0;
+  for (int k = 0; k < points; ++k) st->used[idx[k]] = 1;
+  const int32_t side = static_cast<int32_t>(std::lround(c.side));
+  const SymbolRect rect{static_cast<int32_t>(c.centreX), static_cast<int32_t>(c.centreY), side,
+                        side};
+  StoreResult(&st->ctx->image, st->results, kHxCode, out[0], rect,
+              Wrap((c.angleDegrees - 90) * kHxPi / 180) * 180 / kHxPi);
   return 0;
 }
 
@@ -305,17 +320,19 @@ bool ReframeHanXin(HxCandidate* c, int version) {
   return true;
 }
 
+bool HanXinModuleDark(const BinaryImage& image, const HxCandidate& c, int row, int col) {
+  const double u = col + 0.5, v = row + 0.5;
+  const double x = std::floor(c.originX + u * c.stepUx + v * c.stepVx);
+  const double y = std::floor(c.originY + u * c.stepUy + v * c.stepVy);
+  const bool inside = x >= 0 && y >= 0 && x < image.width && y < image.height;
+  return inside &&
+         image.pixels[static_cast<size_t>(y) * image.stride + static_cast<size_t>(x)] != 0;
+}
+
 void SampleHanXinGrid(const BinaryImage& image, const HxCandidate& c, uint8_t* grid) {
   const int n = 2 * c.version + 21;
   for (int r = 0; r < n; ++r)
-    for (int col = 0; col < n; ++col) {
-      const double u = col + 0.5, v = r + 0.5;
-      const double x = std::floor(c.originX + u * c.stepUx + v * c.stepVx);
-      const double y = std::floor(c.originY + u * c.stepUy + v * c.stepVy);
-      const bool inside = x >= 0 && y >= 0 && x < image.width && y < image.height;
-      grid[r * n + col] =
-          inside && image.pixels[static_cast<size_t>(y) * image.stride + static_cast<size_t>(x)] != 0;
-    }
+    for (int col = 0; col < n; ++col) grid[r * n + col] = HanXinModuleDark(image, c, r, col);
 }
 
 void test_hooks::ObserveHanXinCandidates(HanXinCandidateObserver observer) {
@@ -324,12 +341,14 @@ void test_hooks::ObserveHanXinCandidates(HanXinCandidateObserver observer) {
 
 int32_t HanXinPostStage(ScanContext* ctx, SymbolResultList* results) {
   if (ctx->hanXinFinders.count == 0) return 0;
-  Stage st{ctx, results, AllocArray<uint8_t>(static_cast<size_t>(ctx->hanXinFinders.count)), };
+  Stage st{ctx, results, AllocArray<uint8_t>(static_cast<size_t>(ctx->hanXinFinders.count)),
+           AllocArray<ReaderOutput>(1)};
   if (!st.used) {
     ReaderLastError() = kNoMemory;
     PushErrorTrail(kNoMemory, 0, 0);
     return 1;
   }
+  if (!st.out) return 2;
   int32_t code = Triples(&st);
   // Opposite corners first, then neighbours along an edge.
   static const HxRole kDiagonals[][2] = {{HxRole::kTopRight, HxRole::kBottomLeft},

@@ -87,6 +87,13 @@ ToolRun RunTool(const std::string& args) {
   return run;
 }
 
+// JSON lines joined by commas.
+std::string Joined(std::string lines) {
+  while (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  std::replace(lines.begin(), lines.end(), '\n', ',');
+  return lines;
+}
+
 Page DrawPage() {
   Page page(840, 1100);
   fixtures::Rng rng(3);
@@ -199,6 +206,29 @@ TEST(Barcodescan, DefaultTypesReadEveryQrCodeCopy) {
   }
   EXPECT_EQ(seen["REPEATED 1"], 2);
   EXPECT_EQ(seen["other text"], 1);
+}
+
+// Han Xin is among the default types: Chinese text comes out as UTF-8, the
+// host's thread code page, beside a QR Code.
+TEST(Barcodescan, DefaultTypesReadHanXin) {
+  Page page(700, 400);
+  fixtures::MatrixOptions hx;
+  hx.unicode = true;
+  hx.option1 = 2;
+  const std::string chinese = "\xE6\xB1\x89\xE4\xBF\xA1 HX 123";
+  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_HANXIN, chinese, hx), 180, 200, 4, 0);
+  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_HANXIN, "turned", hx), 520, 200, 3,
+                       90);
+  const std::string path = TempPrefix() + "bs_hx.png";
+  WritePng(path, page, 8, 300);
+  ToolRun run = RunTool("--json " + path);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::map<std::string, int> seen;
+  for (const auto& j : nlohmann::json::parse("[" + Joined(run.out) + "]"))
+    ++seen[std::string(j["type"]) + " " + std::string(j["text"])];
+  EXPECT_EQ(seen["HAN_XIN " + chinese], 1) << run.out;
+  EXPECT_EQ(seen["HAN_XIN turned"], 1) << run.out;
+  EXPECT_EQ(seen.size(), 2u) << run.out;
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ namespace {
 const char* const kTypeNames[16] = {
     "CODE_39", "ITF",     "CODE_128",   "GS1_128", "CODABAR", "UPC_A",   "UPC_E",   "EAN_8",
     "EAN_13",  "QR_CODE", "DATAMATRIX", "PDF417",  "PDF417",  "CODE_93", "HAN_XIN", "MAXICODE"};
-// Every type the library decodes: the linear ones, QR Code, Data Matrix and
-// PDF417 (with its flagged twin).
-const int kDefaultTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10, 11, 12};
+// Every type the library decodes: the linear ones, QR Code, Data Matrix,
+// PDF417 (with its flagged twin) and Han Xin.
+const int kDefaultTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10, 11, 12, 14};
 
 // JSON string body: valid UTF-8 passes, other bytes become \u00XX escapes.
 std::string JsonString(const char* text) {
