@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "barcode/alloc.h"
 #include "barcode/datamatrix.h"
@@ -269,6 +272,39 @@ bool FitLine(const Vec* points, const uint8_t* use, int32_t n, Line* line) {
   return true;
 }
 
+// Counts the points of [from, to) within tol of the line through p with
+// this normal (on) and those further out along it (beyond).
+void CountNearLine(const double* xs, const double* ys, int32_t from, int32_t to, Vec p, Vec normal,
+                   double tol, int64_t* on, int64_t* beyond) {
+  int32_t i = from;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Two points at a time, by the same operations in the same order as the
+  // loop below; a true comparison is an all-ones lane, -1, so subtracting
+  // it counts it.
+  const __m128d px = _mm_set1_pd(p.x), py = _mm_set1_pd(p.y);
+  const __m128d nx = _mm_set1_pd(normal.x), ny = _mm_set1_pd(normal.y);
+  const __m128d limit = _mm_set1_pd(tol), sign = _mm_set1_pd(-0.0);
+  __m128i onLanes = _mm_setzero_si128(), beyondLanes = _mm_setzero_si128();
+  for (; i + 2 <= to; i += 2) {
+    const __m128d r = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xs + i), px), nx),
+                                 _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(ys + i), py), ny));
+    const __m128d near = _mm_cmple_pd(_mm_andnot_pd(sign, r), limit);
+    onLanes = _mm_sub_epi64(onLanes, _mm_castpd_si128(near));
+    beyondLanes = _mm_sub_epi64(beyondLanes, _mm_castpd_si128(_mm_cmpgt_pd(r, limit)));
+  }
+  int64_t lanes[2];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), onLanes);
+  *on += lanes[0] + lanes[1];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), beyondLanes);
+  *beyond += lanes[0] + lanes[1];
+#endif
+  for (; i < to; ++i) {
+    const double r = (xs[i] - p.x) * normal.x + (ys[i] - p.y) * normal.y;
+    *on += std::fabs(r) <= tol ? 1 : 0;
+    *beyond += r > tol ? 1 : 0;
+  }
+}
+
 // The outer edge of one side of the symbol: from outside, each probe walks
 // in to the first dark pixel. A solid side gives one straight edge; a
 // timing side gives it at its dark modules and deeper points between them,
@@ -295,12 +331,14 @@ bool FitSide(const DarkImage& img, Vec from, Vec to, Vec interior, double reach,
   }
   if (n < 4) return false;
   // The candidate lines join points of the first and last thirds. Each is
-  // scored over all points; one that can no longer beat the best so far
-  // (every point still to come on it) is left early.
+  // scored over all points; one that can no longer beat the best so far, or
+  // reach the least score a side needs, is left early (every point still to
+  // come counted as on it).
   double xs[kMaxProbes], ys[kMaxProbes];
   for (int32_t i = 0; i < n; ++i) xs[i] = points[i].x, ys[i] = points[i].y;
   constexpr int32_t kChunk = 32;
-  int64_t bestScore = -1;
+  int64_t bestScore = std::max<int64_t>(n / 4, 4) - 1;
+  bool fitted = false;
   Line best{};
   const int32_t tries = std::min<int32_t>(n / 3, 16);
   for (int32_t a = 0; a < tries; ++a)
@@ -311,27 +349,22 @@ bool FitSide(const DarkImage& img, Vec from, Vec to, Vec interior, double reach,
       if (dl < 1) continue;
       Vec normal{-d.y / dl, d.x / dl};
       if (Dot(normal, out) < 0) normal = -1.0 * normal;
-      // Counted in doubles (exact at these sizes), which the compiler
-      // turns into vector code.
-      double on = 0, beyond = 0;
+      int64_t on = 0, beyond = 0;
       bool beaten = false;
       for (int32_t from = 0; from < n && !beaten; from += kChunk) {
         const int32_t to = std::min(n, from + kChunk);
-        for (int32_t i = from; i < to; ++i) {
-          const double r = (xs[i] - p.x) * normal.x + (ys[i] - p.y) * normal.y;
-          on += std::fabs(r) <= tol ? 1.0 : 0.0;
-          beyond += r > tol ? 1.0 : 0.0;
-        }
-        beaten = static_cast<int64_t>(on) + (n - to) - 3 * static_cast<int64_t>(beyond) <= bestScore;
+        CountNearLine(xs, ys, from, to, p, normal, tol, &on, &beyond);
+        beaten = on + (n - to) - 3 * beyond <= bestScore;
       }
       if (beaten) continue;
-      const int64_t score = static_cast<int64_t>(on) - 3 * static_cast<int64_t>(beyond);
+      const int64_t score = on - 3 * beyond;
       if (score > bestScore) {
         bestScore = score;
         best = Line{p, Vec{d.x / dl, d.y / dl}};
+        fitted = true;
       }
     }
-  if (bestScore < n / 4 || bestScore < 4) return false;
+  if (!fitted) return false;
   uint8_t use[kMaxProbes];
   const Vec normal{-best.direction.y, best.direction.x};
   for (int32_t i = 0; i < n; ++i)
