@@ -1,7 +1,9 @@
-// QR Code pages through the location front-end with every type wanted, against
-// zxing-cpp's ReadBarcodes restricted to QR Code on the same images: a 4x6-inch
-// 300-dpi label with two QR Codes among text, and an inventory sheet of
-// twenty small QR Codes. And CorrectCodewords on a full 255-codeword block.
+// Two-dimensional pages through the location front-end with every type
+// wanted, against zxing-cpp's ReadBarcodes restricted to QR Code and Data
+// Matrix on the same images: a 4x6-inch 300-dpi label with two QR Codes among
+// text, an inventory sheet of twenty small QR Codes, and a 4x6-inch label with
+// two QR Codes and two Data Matrix symbols among text. And CorrectCodewords on
+// a full 255-codeword block.
 #include <ZXing/ReadBarcode.h>
 #include <benchmark/benchmark.h>
 #include <zint.h>
@@ -25,7 +27,13 @@ fixtures::Matrix QrSymbol(const std::string& text) {
   return fixtures::EncodeMatrix(BARCODE_QRCODE, text);
 }
 
-// 0: the label, 1: the inventory sheet.
+// Clears a square of the clutter, where a symbol and its quiet zone go.
+void ClearSquare(fixtures::Page* page, int centreX, int centreY, int half) {
+  for (int y = centreY - half; y < centreY + half; ++y)
+    for (int x = centreX - half; x < centreX + half; ++x) page->at(x, y) = 255;
+}
+
+// 0: the QR label, 1: the inventory sheet, 2: the label with both kinds.
 Sheet MakeSheet(int kind) {
   Sheet s;
   fixtures::Rng rng(20);
@@ -37,6 +45,26 @@ Sheet MakeSheet(int kind) {
     for (int k = 0; k < 2; ++k) {
       fixtures::DrawMatrix(&s.page, QrSymbol(texts[k]), at[k][0], at[k][1], 6, k == 1 ? 90 : 0);
       s.texts.insert(texts[k]);
+    }
+  } else if (kind == 2) {
+    s.page = fixtures::Page(1200, 1800);
+    fixtures::DrawClutter(&s.page, &rng, 16, 4);
+    struct Placed {
+      int symbology;
+      const char* text;
+      int x, y, angle;
+    };
+    const Placed placed[4] = {
+        {BARCODE_QRCODE, "https://example.com/track/1Z999AA10123456784", 300, 330, 0},
+        {BARCODE_QRCODE, "LOT 4711 / 2026-12", 880, 700, 90},
+        {BARCODE_DATAMATRIX, "SHIP-TO 4711 OSLO NO-0150 PKG 1/2", 320, 1150, 0},
+        {BARCODE_DATAMATRIX, "LOT 2026-12-07 QTY 0040", 860, 1500, 90},
+    };
+    for (const Placed& p : placed) {
+      ClearSquare(&s.page, p.x, p.y, 150);
+      fixtures::DrawMatrix(&s.page, fixtures::EncodeMatrix(p.symbology, p.text), p.x, p.y, 6,
+                           p.angle);
+      s.texts.insert(p.text);
     }
   } else {
     s.page = fixtures::Page(1200, 1800);
@@ -65,7 +93,7 @@ void BM_LocateBarcodesQr(benchmark::State& state) {
 void BM_ZxingReadBarcodesQr(benchmark::State& state) {
   const Sheet s = MakeSheet(static_cast<int>(state.range(0)));
   ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  hints.setFormats(ZXing::BarcodeFormat::QRCode | ZXing::BarcodeFormat::DataMatrix);
   hints.setTryRotate(true);
   const ZXing::ImageView view(s.page.grey.data(), s.page.width, s.page.height,
                               ZXing::ImageFormat::Lum);
@@ -104,8 +132,8 @@ void BM_CorrectCodewords(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_LocateBarcodesQr)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ZxingReadBarcodesQr)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocateBarcodesQr)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZxingReadBarcodesQr)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CorrectCodewords);
 
 BENCHMARK_MAIN();

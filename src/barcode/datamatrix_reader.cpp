@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "barcode/alloc.h"
 #include "barcode/datamatrix.h"
@@ -221,13 +224,20 @@ double Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y; }
 double Cross(Vec a, Vec b) { return a.x * b.y - a.y * b.x; }
 double Length(Vec a) { return std::sqrt(Dot(a, a)); }
 
-// The region as 0/1 (1 dark), possibly enlarged.
+// The region seen enlarged (scale 1 or 3): each region pixel covers a
+// scale x scale block, dark when its first channel is below 129. Read in
+// place, so that a false L costs no copy of its region.
 struct DarkImage {
   int64_t width = 0, height = 0;
-  Buffer<uint8_t> pixels;
+  int64_t scale = 1;
+  const uint8_t* pixels = nullptr;
+  uint64_t stride = 0, channels = 1;
   bool Dark(Vec p) const {
     if (!(p.x >= 0 && p.y >= 0 && p.x < width && p.y < height)) return false;
-    return pixels[static_cast<size_t>(p.y) * width + static_cast<size_t>(p.x)] != 0;
+    uint64_t x = static_cast<uint64_t>(p.x), y = static_cast<uint64_t>(p.y);
+    // The reader only enlarges three times: a division by a constant.
+    if (scale == 3) x /= 3, y /= 3;
+    return pixels[y * stride + x * channels] < 129;
   }
 };
 
@@ -262,6 +272,39 @@ bool FitLine(const Vec* points, const uint8_t* use, int32_t n, Line* line) {
   return true;
 }
 
+// Counts the points of [from, to) within tol of the line through p with
+// this normal (on) and those further out along it (beyond).
+void CountNearLine(const double* xs, const double* ys, int32_t from, int32_t to, Vec p, Vec normal,
+                   double tol, int64_t* on, int64_t* beyond) {
+  int32_t i = from;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Two points at a time, by the same operations in the same order as the
+  // loop below; a true comparison is an all-ones lane, -1, so subtracting
+  // it counts it.
+  const __m128d px = _mm_set1_pd(p.x), py = _mm_set1_pd(p.y);
+  const __m128d nx = _mm_set1_pd(normal.x), ny = _mm_set1_pd(normal.y);
+  const __m128d limit = _mm_set1_pd(tol), sign = _mm_set1_pd(-0.0);
+  __m128i onLanes = _mm_setzero_si128(), beyondLanes = _mm_setzero_si128();
+  for (; i + 2 <= to; i += 2) {
+    const __m128d r = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(xs + i), px), nx),
+                                 _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(ys + i), py), ny));
+    const __m128d near = _mm_cmple_pd(_mm_andnot_pd(sign, r), limit);
+    onLanes = _mm_sub_epi64(onLanes, _mm_castpd_si128(near));
+    beyondLanes = _mm_sub_epi64(beyondLanes, _mm_castpd_si128(_mm_cmpgt_pd(r, limit)));
+  }
+  int64_t lanes[2];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), onLanes);
+  *on += lanes[0] + lanes[1];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), beyondLanes);
+  *beyond += lanes[0] + lanes[1];
+#endif
+  for (; i < to; ++i) {
+    const double r = (xs[i] - p.x) * normal.x + (ys[i] - p.y) * normal.y;
+    *on += std::fabs(r) <= tol ? 1 : 0;
+    *beyond += r > tol ? 1 : 0;
+  }
+}
+
 // The outer edge of one side of the symbol: from outside, each probe walks
 // in to the first dark pixel. A solid side gives one straight edge; a
 // timing side gives it at its dark modules and deeper points between them,
@@ -287,8 +330,15 @@ bool FitSide(const DarkImage& img, Vec from, Vec to, Vec interior, double reach,
     }
   }
   if (n < 4) return false;
-  uint8_t use[kMaxProbes];
-  int32_t bestScore = -1;
+  // The candidate lines join points of the first and last thirds. Each is
+  // scored over all points; one that can no longer beat the best so far, or
+  // reach the least score a side needs, is left early (every point still to
+  // come counted as on it).
+  double xs[kMaxProbes], ys[kMaxProbes];
+  for (int32_t i = 0; i < n; ++i) xs[i] = points[i].x, ys[i] = points[i].y;
+  constexpr int32_t kChunk = 32;
+  int64_t bestScore = std::max<int64_t>(n / 4, 4) - 1;
+  bool fitted = false;
   Line best{};
   const int32_t tries = std::min<int32_t>(n / 3, 16);
   for (int32_t a = 0; a < tries; ++a)
@@ -299,22 +349,23 @@ bool FitSide(const DarkImage& img, Vec from, Vec to, Vec interior, double reach,
       if (dl < 1) continue;
       Vec normal{-d.y / dl, d.x / dl};
       if (Dot(normal, out) < 0) normal = -1.0 * normal;
-      int32_t on = 0, beyond = 0;
-      for (int32_t i = 0; i < n; ++i) {
-        const double r = Dot(points[i] - p, normal);
-        if (std::fabs(r) <= tol) {
-          ++on;
-        } else if (r > tol) {
-          ++beyond;
-        }
+      int64_t on = 0, beyond = 0;
+      bool beaten = false;
+      for (int32_t from = 0; from < n && !beaten; from += kChunk) {
+        const int32_t to = std::min(n, from + kChunk);
+        CountNearLine(xs, ys, from, to, p, normal, tol, &on, &beyond);
+        beaten = on + (n - to) - 3 * beyond <= bestScore;
       }
-      const int32_t score = on - 3 * beyond;
+      if (beaten) continue;
+      const int64_t score = on - 3 * beyond;
       if (score > bestScore) {
         bestScore = score;
         best = Line{p, Vec{d.x / dl, d.y / dl}};
+        fitted = true;
       }
     }
-  if (bestScore < n / 4 || bestScore < 4) return false;
+  if (!fitted) return false;
+  uint8_t use[kMaxProbes];
   const Vec normal{-best.direction.y, best.direction.x};
   for (int32_t i = 0; i < n; ++i)
     use[i] = std::fabs(Dot(points[i] - best.point, normal)) <= tol ? 1 : 0;
@@ -493,23 +544,15 @@ int32_t RankSizes(const DarkImage& img, const Frame& f, const DataMatrixSize** r
   return n;
 }
 
-// The enlarged (or plain) 0/1 copy of the region.
-bool DarkCopy(const BinaryImage& region, int scale, DarkImage* img) {
-  img->width = static_cast<int64_t>(region.width) * scale;
-  img->height = static_cast<int64_t>(region.height) * scale;
-  img->pixels = AllocUninitializedArray<uint8_t>(static_cast<size_t>(img->width * img->height));
-  if (!img->pixels) return false;
-  // One enlarged row per region row, copied to the rows below it.
-  for (int64_t ry = 0; ry < region.height; ++ry) {
-    const uint8_t* in = region.pixels + static_cast<size_t>(ry) * region.stride;
-    uint8_t* out = img->pixels.get() + ry * scale * img->width;
-    for (int64_t rx = 0; rx < region.width; ++rx) {
-      const uint8_t dark = in[rx * region.channels] < 129;
-      for (int k = 0; k < scale; ++k) out[rx * scale + k] = dark;
-    }
-    for (int k = 1; k < scale; ++k) std::memcpy(out + k * img->width, out, img->width);
-  }
-  return true;
+DarkImage EnlargedView(const BinaryImage& region, int scale) {
+  DarkImage img;
+  img.width = static_cast<int64_t>(region.width) * scale;
+  img.height = static_cast<int64_t>(region.height) * scale;
+  img.scale = scale;
+  img.pixels = region.pixels;
+  img.stride = region.stride;
+  img.channels = region.channels;
+  return img;
 }
 
 // Reads one size: sampling, codewords, correction and data. 0 read, -6 not,
@@ -557,11 +600,7 @@ int32_t ReadDataMatrix(const BinaryImage& region, PointD a, PointD b, PointD c,
     if (!(std::fabs(v.x) < 1e7 && std::fabs(v.y) < 1e7)) return kNoSymbol;
   }
   const int scale = Length(vc - vb) < 300 ? 3 : 1;
-  DarkImage img;
-  if (!DarkCopy(region, scale, &img)) {
-    ReaderLastError() = kErrorMemory;
-    return 1;
-  }
+  const DarkImage img = EnlargedView(region, scale);
   Frame frame;
   if (!TraceFrame(img, scale * va, scale * vb, scale * vc, scale, &frame)) {
     ReaderLastError() = kErrorSize;

@@ -26,11 +26,29 @@ constexpr int kRayReach = 4;
 // Rows over which a track is tried as a finder: blocks of 16-pixel modules.
 constexpr int kConfirmRows = 48;
 
+// floor(v) as an integer, without a library call; values beyond any image
+// become a column outside it.
+int64_t FloorToInt(double v) {
+  if (!(v > -1e15 && v < 1e15)) return -1;
+  const int64_t t = static_cast<int64_t>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+
 // Pixel lookups at real coordinates, for the rays.
 struct Pixels : DarkPixels {
   using DarkPixels::DarkPixels;
-  bool DarkAt(double x, double y) const {
-    return Dark(static_cast<int64_t>(std::floor(x)), static_cast<int64_t>(std::floor(y)));
+  bool DarkAt(double x, double y) const { return Dark(FloorToInt(x), FloorToInt(y)); }
+};
+
+// The directions of the diagonal sweep, worked out once.
+struct Sweep {
+  int count = 0;
+  double cos[80], sin[80];
+  Sweep() {
+    for (; count * kSweepStep < kHxPi / 2; ++count) {
+      cos[count] = std::cos(count * kSweepStep);
+      sin[count] = std::sin(count * kSweepStep);
+    }
   }
 };
 
@@ -104,10 +122,13 @@ bool ConfirmHanXinFinder(const BinaryImage& image, int32_t x, int32_t width, int
   // 2. The block's longest line through the centre is a diagonal.
   // Pixel steps make the count flat near its top; the middle of the first
   // stretch of largest counts is the diagonal.
+  // Every ray starts at the centre: a light centre cannot be a block.
+  if (!img.DarkAt(cx, cy)) return false;
+  static const Sweep sweep;
   int best = -1, first = 0, last = 0;
   bool open = false;
-  for (int i = 0; i * kSweepStep < kHxPi / 2; ++i) {
-    const double t = i * kSweepStep, ux = std::cos(t), uy = std::sin(t);
+  for (int i = 0; i < sweep.count; ++i) {
+    const double ux = sweep.cos[i], uy = sweep.sin[i];
     const int count =
         DarkReach(img, cx, cy, ux, uy, limit) + DarkReach(img, cx, cy, -ux, -uy, limit);
     if (count > best) {

@@ -2,7 +2,6 @@
 // symbols afterwards, and the crop around a paired symbol.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
 
 #include "barcode/bar_trace.h"
@@ -123,10 +122,14 @@ bool CropImage(const BinaryImage& image, double centreX, double centreY, int64_t
     *outOfMemory = true;
     return false;
   }
-  const DarkPixels img(image);
+  // The crop lies inside the image (x0, y0 >= 1, x1 < w - 1, y1 < h - 1).
   for (int64_t y = 0; y < ch; ++y) {
+    const uint8_t* in = image.pixels + (y0 + y) * static_cast<int64_t>(image.stride) + x0;
     uint8_t* out = pixels->get() + y * cw * 3;
-    for (int64_t x = 0; x < cw; ++x) std::memset(out + x * 3, img.Dark(x0 + x, y0 + y) ? 0 : 255, 3);
+    for (int64_t x = 0; x < cw; ++x) {
+      const uint8_t v = in[x] != 0 ? 0 : 255;
+      out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = v;
+    }
   }
   *crop = BinaryImage{static_cast<uint32_t>(cw), static_cast<uint32_t>(cw * 3),
                       static_cast<uint32_t>(ch), 3, 8, pixels->get()};

@@ -71,19 +71,55 @@ void Zero(Poly* p) {
   p->degree = -1;
 }
 
-// R(alpha^(b + i)) for i < ecCount; true when any is non-zero.
+// R(alpha^(b + i)) for i < ecCount; true when any is non-zero. Horner's
+// rule runs for all the syndromes side by side, a codeword at a time, so
+// that the table look-ups of one step do not wait for each other.
 bool Syndromes(const Field& f, const uint8_t* codewords, int32_t n, int32_t ecCount, int32_t b,
                Poly* s) {
   Zero(s);
-  for (int32_t i = 0; i < ecCount; ++i) {
-    const uint8_t x = f.Pow(static_cast<int64_t>(b) + i);
-    uint8_t v = 0;
-    for (int32_t k = 0; k < n; ++k) v = static_cast<uint8_t>(f.Mul(v, x) ^ codewords[k]);
-    s->c[i] = v;
+  int32_t xLog[kMaxBlockCodewords];
+  for (int32_t i = 0; i < ecCount; ++i) xLog[i] = f.log[f.Pow(static_cast<int64_t>(b) + i)];
+  // Held apart from the codewords, so that a store to one does not make the
+  // compiler load the other again.
+  uint8_t v[kMaxBlockCodewords] = {};
+  for (int32_t k = 0; k < n; ++k) {
+    const uint8_t c = codewords[k];
+    for (int32_t i = 0; i < ecCount; ++i)
+      v[i] = static_cast<uint8_t>((v[i] == 0 ? 0 : f.exp[f.log[v[i]] + xLog[i]]) ^ c);
   }
+  std::memcpy(s->c, v, static_cast<size_t>(ecCount));
   s->degree = ecCount - 1;
   s->Trim();
   return s->degree >= 0;
+}
+
+// Marks root[x] for every non-zero x with sigma(x) = 0. x runs through the
+// powers of alpha, each term of sigma stepping by its own power, so that no
+// term waits for the one before it as in Horner's rule.
+void FindRoots(const Field& f, const Poly& sigma, uint8_t* root) {
+  const int32_t order = f.q - 1;
+  int32_t termLog[kMaxBlockCodewords + 2], stepLog[kMaxBlockCodewords + 2];
+  int32_t terms = 0;
+  uint8_t constant = 0;
+  for (int32_t j = 0; j <= sigma.degree; ++j) {
+    if (sigma.c[j] == 0) continue;
+    if (j % order == 0) {
+      constant ^= sigma.c[j];  // x^j = 1 for every x
+      continue;
+    }
+    termLog[terms] = f.log[sigma.c[j]];
+    stepLog[terms++] = j % order;
+  }
+  std::memset(root, 0, 256);
+  for (int32_t m = 0; m < order; ++m) {
+    uint8_t v = constant;
+    for (int32_t t = 0; t < terms; ++t) {
+      v ^= f.exp[termLog[t]];
+      termLog[t] += stepLog[t];
+      if (termLog[t] >= order) termLog[t] -= order;
+    }
+    if (v == 0) root[f.exp[m]] = 1;
+  }
 }
 
 int32_t Refuse(int32_t lastError) {
@@ -153,17 +189,21 @@ int32_t CorrectCodewords(uint8_t* codewords, int32_t dataCount, int32_t ecCount,
   Poly sigma, omega;
   if (!SolveKeyEquation(f, s, ecCount, &sigma, &omega)) return Refuse(kErrorLocatorZero);
 
-  // Chien search: the roots of sigma are the inverses of the locators.
+  // Chien search: the roots of sigma are the inverses of the locators,
+  // taken in increasing order of the root.
+  uint8_t root[256];
+  FindRoots(f, sigma, root);
   uint8_t locators[kMaxBlockCodewords];
   int32_t found = 0;
   for (int32_t x = 1; x < q && found <= sigma.degree; ++x) {
-    if (sigma.Eval(f, static_cast<uint8_t>(x)) != 0) continue;
+    if (!root[x]) continue;
     if (found < kMaxBlockCodewords) locators[found] = f.Inv(static_cast<uint8_t>(x));
     ++found;
   }
   if (found != sigma.degree) return Refuse(kErrorRootCount);
 
   // Forney: e = X^-b * omega(X^-1) / prod over the others of (1 + Xj X^-1).
+  uint8_t magnitudes[kMaxBlockCodewords];
   for (int32_t i = 0; i < found; ++i) {
     const uint8_t xInv = f.Inv(locators[i]);
     uint8_t denominator = 1;
@@ -175,10 +215,18 @@ int32_t CorrectCodewords(uint8_t* codewords, int32_t dataCount, int32_t ecCount,
     const int32_t position = n - 1 - f.log[locators[i]];
     if (position < 0 || position >= n) return Refuse(kErrorOutsideBlock);
     codewords[position] = static_cast<uint8_t>(codewords[position] ^ magnitude);
+    magnitudes[i] = magnitude;
   }
   // Too many errors can leave a locator that finds its roots yet does not
   // mend the block; only a block that is now a codeword counts as corrected.
-  if (Syndromes(f, codewords, n, ecCount, b, &s)) return Refuse(kErrorRootCount);
+  // The syndromes are linear: the corrected block's are the received ones
+  // plus those of the corrections, (e X^(b + i)) summed over the locators.
+  for (int32_t i = 0; i < ecCount; ++i) {
+    uint8_t v = s.c[i];
+    for (int32_t j = 0; j < found; ++j)
+      v ^= f.Mul(magnitudes[j], f.Pow((static_cast<int64_t>(b) + i) * f.log[locators[j]]));
+    if (v != 0) return Refuse(kErrorRootCount);
+  }
   return 0;
 }
 
