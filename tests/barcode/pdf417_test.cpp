@@ -64,7 +64,9 @@ TEST(Pdf417Stream, CompactionModes) {
     int32_t code = 99;
     const std::string text = Decode(cw, &code);
     EXPECT_EQ(code, c.code) << c.text;
-    if (c.code == 0) EXPECT_EQ(text, c.text);
+    if (c.code == 0) {
+      EXPECT_EQ(text, c.text);
+    }
   }
 }
 
