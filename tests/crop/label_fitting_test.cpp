@@ -162,6 +162,10 @@ TEST(SeparateRooms, OverlapsAreSharedOutOnTheirShorterAxis) {
       {{0, 50, 100, 50}, {0, 0, 100, 51}, {0, 50, 100, 50}, {0, 0, 100, 50}},
       // Tall overlap, narrow in x: split horizontally.
       {{0, 0, 104, 100}, {100, 10, 100, 100}, {0, 0, 102, 100}, {102, 10, 98, 100}},
+      // Lower room inside the other's right half, bottoms level: split across x.
+      {{50, 50, 100, 10}, {0, 0, 100, 60}, {75, 50, 75, 10}, {0, 0, 75, 60}},
+      // Its bottom one row below the other's: split across y.
+      {{50, 50, 100, 11}, {0, 0, 100, 60}, {50, 55, 100, 6}, {0, 0, 100, 55}},
   };
   for (const auto& c : kCases) {
     Room rooms[2] = {c.a, c.b};

@@ -25,6 +25,12 @@ crop::LocateOptions Options(uint32_t w, uint32_t h) {
   return o;
 }
 
+// The trail's first slot names the check that refused: -(category + module + site).
+constexpr int32_t BadImage(int32_t site) { return -(barcode::kCategoryNotFound + 902000 + site); }
+constexpr int32_t BadArgument(int32_t site) {
+  return -(barcode::kCategoryBadArgument + 902000 + site);
+}
+
 TEST(LocateBarcodes, ReturnCodes) {
   std::vector<uint8_t> px(100 * 80, 255);
   const crop::SourceImage good{px.data(), 100, 100, 80, 1, 1};
@@ -33,24 +39,32 @@ TEST(LocateBarcodes, ReturnCodes) {
     crop::SourceImage image;
     int32_t left, top, width, height;
     bool noTypes;
-    int32_t code;
+    int32_t code, firstSlot;
   } cases[] = {
-      {"blank page", good, 0, 0, 100, 80, false, 0},
-      {"null pixels", {nullptr, 100, 100, 80, 1, 1}, 0, 0, 100, 80, false, 4},
-      {"two bytes per pixel", {px.data(), 50, 100, 80, 1, 2}, 0, 0, 50, 80, false, 4},
-      {"unknown format", {px.data(), 100, 100, 80, 3, 1}, 0, 0, 100, 80, false, 4},
-      {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4},
-      {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4},
-      {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4},
-      {"one-bit, one byte per pixel", {px.data(), 100, 13, 80, 7, 1}, 0, 0, 100, 80, false, 0},
-      {"one-bit, three bytes per pixel", {px.data(), 100, 13, 80, 7, 3}, 0, 0, 100, 80, false, 0},
-      {"one-bit, two bytes per pixel", {px.data(), 100, 13, 80, 7, 2}, 0, 0, 100, 80, false, 4},
-      {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4},
-      {"empty region", good, 0, 0, 0, 0, false, 5},
-      {"region past the right edge", good, 10, 0, 100, 80, false, 5},
-      {"region above the image", good, 0, -1, 100, 80, false, 5},
-      {"negative width", good, 50, 0, -10, 80, false, 5},
-      {"nothing wanted", good, 0, 0, 100, 80, true, 5},
+      {"blank page", good, 0, 0, 100, 80, false, 0, 0},
+      {"null pixels", {nullptr, 100, 100, 80, 1, 1}, 0, 0, 100, 80, false, 4, BadImage(41)},
+      {"two bytes per pixel", {px.data(), 50, 100, 80, 1, 2}, 0, 0, 50, 80, false, 4, BadImage(41)},
+      {"unknown format", {px.data(), 100, 100, 80, 3, 1}, 0, 0, 100, 80, false, 4, BadImage(41)},
+      {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4,
+       BadImage(43)},
+      {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4,
+       BadImage(43)},
+      {"colour stride just holds the row", {px.data(), 33, 99, 80, 6, 3}, 0, 0, 33, 80, false, 0,
+       0},
+      {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4,
+       BadImage(45)},
+      {"one-bit, one byte per pixel", {px.data(), 100, 13, 80, 7, 1}, 0, 0, 100, 80, false, 0, 0},
+      {"one-bit, three bytes per pixel", {px.data(), 100, 13, 80, 7, 3}, 0, 0, 100, 80, false, 0,
+       0},
+      {"one-bit, two bytes per pixel", {px.data(), 100, 13, 80, 7, 2}, 0, 0, 100, 80, false, 4,
+       BadImage(41)},
+      {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4,
+       BadImage(47)},
+      {"empty region", good, 0, 0, 0, 0, false, 5, BadArgument(49)},
+      {"region past the right edge", good, 10, 0, 100, 80, false, 5, BadArgument(53)},
+      {"region above the image", good, 0, -1, 100, 80, false, 5, BadArgument(53)},
+      {"negative width", good, 50, 0, -10, 80, false, 5, BadArgument(53)},
+      {"nothing wanted", good, 0, 0, 100, 80, true, 5, BadArgument(11)},
   };
   for (const Case& c : cases) {
     crop::LocateOptions o = Options(100, 80);
@@ -62,6 +76,7 @@ TEST(LocateBarcodes, ReturnCodes) {
       EXPECT_EQ(results.items, nullptr) << c.what;
       const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
       ASSERT_GE(trail.count, 2u) << c.what;
+      EXPECT_EQ(trail.slots[0], c.firstSlot) << c.what;
       EXPECT_EQ(trail.slots[trail.count - 1], -(barcode::kCategoryStepFailed + 777000 + 5));
     } else {
       EXPECT_EQ(results.count, 0) << c.what;
