@@ -15,6 +15,7 @@
 #include "platform/host/world.h"
 #include "platform/os.h"
 #include "stream_reader.h"
+#include "support/job_folder.h"
 #include "support/label_sheet.h"
 #include "support/label_stream.h"
 
@@ -32,7 +33,9 @@ using labeljob::JobResult;
 using labeljob::JobSettings;
 using labeljob::RunOptions;
 using testing_support::CountLines;
+using testing_support::JobFolder;
 using testing_support::LabelSheet;
+using testing_support::Set;
 using testing_support::StreamLines;
 
 constexpr char kModel[] = "Norvale LT-210 (203 dpi)";
@@ -40,11 +43,6 @@ constexpr char kModel[] = "Norvale LT-210 (203 dpi)";
 constexpr std::uint32_t kPageWidth = 1607, kPageHeight = 2114;
 constexpr std::uint32_t kPrintableWidth = 812;  // 4 inches
 constexpr std::uint32_t kFixedRows = 1217;      // 6 inches, truncated
-
-void Set(JobSettings* job, const std::string& assignment) {
-  std::string error;
-  ASSERT_TRUE(labeljob::ApplySetting(assignment, job, &error)) << error;
-}
 
 // A crop print job from Letter sheets onto `widthTenths` x 150 mm media of
 // the given type (2: one label per surface; 0: fixed-size die-cut labels).
@@ -146,14 +144,10 @@ RunOptions CountingPrints(std::vector<int>* printsAfterPage) {
 // Runs the job in a temporary folder of its own, which must be empty after.
 JobResult RunCropJob(const JobSettings& job, const std::vector<GreyPage>& pages,
                      RunOptions options = {}) {
-  const auto temp = std::filesystem::temp_directory_path() /
-                    ("lr-e2e-crop-" + std::to_string(os::CurrentProcessId()));
-  std::filesystem::remove_all(temp);
-  std::filesystem::create_directories(temp);
+  const JobFolder temp("lr-e2e-crop");
   options.tempDirectory = temp.string();
   JobResult result = labeljob::RunJob(job, pages, options);
-  EXPECT_TRUE(std::filesystem::is_empty(temp)) << "files left in the temporary folder";
-  std::filesystem::remove_all(temp);
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path())) << "files left in the temporary folder";
   return result;
 }
 
@@ -338,10 +332,7 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
   for (const auto& c : kCases) {
     JobSettings job = CropJob(2);
     Set(&job, "extendedCropSwitch=1");
-    const auto temp = std::filesystem::temp_directory_path() /
-                      ("lr-e2e-extended-" + std::to_string(os::CurrentProcessId()));
-    std::filesystem::remove_all(temp);
-    std::filesystem::create_directories(temp);
+    const JobFolder temp("lr-e2e-extended");
     RunOptions options;
     options.tempDirectory = temp.string();
     labeljob::PrepareWorld(job, options);
@@ -353,7 +344,6 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
           static_cast<std::uint32_t>(std::stoul(c.registry)));
     }
     const JobResult result = labeljob::RunDocument(job, {sheet.page()}, options);
-    std::filesystem::remove_all(temp);
     const std::string name = c.registry ? c.registry : "absent";
     EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{c.result})) << name;
     ASSERT_EQ(result.cropPages.size(), 1u);
