@@ -9,7 +9,6 @@
 #include "capture/band_capture.h"
 #include "capture/job_state.h"
 #include "capture/page_spool.h"
-#include "output/page_counters.h"
 #include "platform/host/world.h"
 #include "settings/form_manager.h"
 #include "support/host_job.h"
@@ -18,14 +17,7 @@ namespace {
 
 using testing_support::HostJob;
 
-struct CaptureTest : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    capture::ResetJobState();
-    output::ResetPageCounters();
-  }
-  void TearDown() override { host::ResetWorld(); }
-};
+using CaptureTest = testing_support::FreshProcessTest;
 
 // The job's first page started on a 100 x 10 mm form (no margins): 79 lines
 // at 203 dpi.

@@ -117,7 +117,6 @@ TEST(BasicCropSearch, PagesGiveTheirCodesAndLabelCounts) {
          return p;
        },
        4, 0},
-      {"a sheet of 2 x 3", [] { return Grid(2, 3); }, 0, 6},
       {"rows not level",
        [] {
          return Grid(2, 2, {0, 12});

@@ -13,12 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "capture/job_state.h"
 #include "capture/page_out.h"
 #include "capture/page_spool.h"
 #include "job_runner.h"
 #include "job_settings.h"
-#include "output/page_counters.h"
 #include "stream_reader.h"
 #include "support/host_job.h"
 #include "support/job_folder.h"
@@ -35,14 +33,7 @@ std::vector<std::uint8_t> Slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct HostileJob : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    capture::ResetJobState();
-    output::ResetPageCounters();
-  }
-  void TearDown() override { host::ResetWorld(); }
-
+struct HostileJob : testing_support::FreshProcessTest {
   // One band whose header says anything; its bytes are biSizeImage long.
   static winabi::HRESULT RawBand(HostJob& job, std::int32_t width, std::int32_t height,
                                  std::uint32_t bytes, std::uint16_t bits = 8) {
@@ -76,7 +67,7 @@ TEST_F(HostileJob, BandsOfAbsurdSizesEndInAWholeStream) {
   for (const auto& b : bands) {
     SCOPED_TRACE(::testing::Message() << b.width << " x " << b.height << ", " << b.bytes
                                       << " bytes, " << b.bits << " bits");
-    SetUp();
+    testing_support::ResetProcess();
     HostJob job;
     StartTagJob(job);
     RawBand(job, b.width, b.height, b.bytes, b.bits);
