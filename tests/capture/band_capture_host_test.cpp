@@ -51,8 +51,8 @@ TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
   settings::FormMargins topBottom;
   topBottom.top = 1000;
   topBottom.bottom = 2000;
-  EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000),
-            static_cast<std::uint32_t>(147.0 / 25.4 * 300));
+  // Portrait, 1 and 2 mm off a 150 mm form: 147 mm at 300 dpi is 1736.2 lines.
+  EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000), 1736u);
   EXPECT_EQ(capture::ExpectedPageHeight(1, 1, 203, none, 100000, 0), 0u);
   // Margins far beyond the form do not wrap around 32 bits.
   const settings::FormMargins huge{INT32_MIN, 0, INT32_MIN, 0};

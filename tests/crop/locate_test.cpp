@@ -155,7 +155,7 @@ TEST(MergeSplitReads, JoinsReadsAlongTheBarsOnly) {
   EXPECT_TRUE(changed);
   ASSERT_EQ(list.count, 6);
   EXPECT_EQ(items[0].height, 80);
-  EXPECT_EQ(items[0].centreY, 100 + 42 * 40 / (2 * 42));
+  EXPECT_EQ(items[0].centreY, 120);  // moved 20 rows toward the second read
   EXPECT_STREQ(items[1].text, "XYZ");
   crop::MergeSplitReads(&list, &changed);
   EXPECT_FALSE(changed);
