@@ -1,6 +1,7 @@
 // The location front-end's argument checks, image steps and result clean-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -219,6 +220,28 @@ TEST(ImageSteps, ResizeExpandAndBadTurn) {
   crop::ExpandBilevel(bilevel, grey);
   const uint8_t expect[9] = {255, 0, 255, 0, 0, 0, 0, 0, 255};
   EXPECT_EQ(std::memcmp(grey, expect, 9), 0);
+}
+
+// A pixel is dark below the threshold and light from it on, grey or colour
+// (three equal samples weigh as one), at every edge of the range; the row's
+// padding is cleared.
+TEST(ImageSteps, BinarizeDarkBelowTheThreshold) {
+  for (int threshold : {0, 1, 2, 128, 255, 256}) {
+    for (uint32_t bpp : {1u, 3u}) {
+      uint8_t values[4];
+      for (int k = 0; k < 4; ++k) values[k] = uint8_t(std::clamp(threshold - 2 + k, 0, 255));
+      uint8_t pixels[12];
+      for (int k = 0; k < 12; ++k) pixels[k] = values[k / bpp % 4];
+      uint8_t bits[8];
+      std::memset(bits, 0xAA, sizeof bits);
+      barcode::BinaryImage binary{4, 8, 1, 1, 8, bits};
+      ASSERT_EQ(crop::Binarize({pixels, 4, 1, 12, bpp}, &binary, threshold), 0);
+      for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(bits[k], k < 4 && values[k] < threshold ? 1 : 0)
+            << "threshold " << threshold << ", " << bpp << " bytes a pixel, pixel " << k;
+      }
+    }
+  }
 }
 
 // Turns by whole 16 x 16 blocks (two at a time where AVX2 is there, and one
