@@ -349,14 +349,15 @@ TEST(StringResourceContract, MessageTableOfThisModule) {
   char16_t buffer[260] = {};
   EXPECT_EQ(os::LoadStringW(os::ThisModule(), 82, buffer, 260), static_cast<int>(text.size()));
   EXPECT_EQ(std::u16string(buffer), text);
-  // A short buffer gets capacity - 1 characters and the terminator.
+  // A short buffer gets capacity - 1 characters and the terminator; one with
+  // room for no character is not written at all (as Windows does).
   for (int capacity : {1, 2, 10, static_cast<int>(text.size()), static_cast<int>(text.size()) + 1}) {
     std::fill(std::begin(buffer), std::end(buffer), u'?');
     const int n = os::LoadStringW(os::ThisModule(), 82, buffer, capacity);
     const int kept = std::min(capacity - 1, static_cast<int>(text.size()));
     EXPECT_EQ(n, kept) << capacity;
-    EXPECT_EQ(std::u16string(buffer), text.substr(0, kept)) << capacity;
-    EXPECT_EQ(buffer[capacity], u'?') << capacity;  // nothing written beyond
+    if (capacity > 1) EXPECT_EQ(std::u16string(buffer, kept + 1), text.substr(0, kept) + u'\0');
+    EXPECT_EQ(buffer[capacity > 1 ? capacity : 0], u'?') << capacity;  // nothing written beyond
   }
 }
 
