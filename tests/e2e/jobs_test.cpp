@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -167,7 +166,9 @@ TEST(WholeJob, LabelWiderThanTheHeadIsCentredAtPrintWidthPlus1_3mm) {
   EXPECT_EQ(CountLines(lines, "BITMAP 0,0,108,"), 1);
 }
 
-TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
+// Two documents saved within one second: the later name is numbered, and
+// no stream copy is left (what a print file holds is tested with print files).
+TEST(WholeJob, PrintFilesOfTheSameSecondAreNumbered) {
   const JobFolder scratch("lr-e2e-print-files");
   const std::filesystem::path& folder = scratch.path();
   JobSettings job = ShelfJob();
@@ -178,17 +179,13 @@ TEST(WholeJob, PrintFilesHoldTheWholeJobAndNumberSameSecondNames) {
   labeljob::PrepareWorld(job, RunOptions{});
   host::TheWorld().fixedTime = os::LocalTime{2026, 12, 6, 9, 5, 7};
   host::TheWorld().tempDirectory = folder.string();
-  const labeljob::JobResult first = labeljob::RunDocument(job, {page, page}, RunOptions{});
+  labeljob::RunDocument(job, {page, page}, RunOptions{});
   labeljob::RunDocument(job, {page}, RunOptions{});  // same second: a numbered name
 
   const auto plain = folder / "labeljob document_20261206090507.prn";
   const auto numbered = folder / "labeljob document_20261206090507_1.prn";
-  ASSERT_TRUE(std::filesystem::exists(plain));
-  ASSERT_TRUE(std::filesystem::exists(numbered));
-  std::ifstream in(plain, std::ios::binary);
-  const std::vector<std::uint8_t> saved(std::istreambuf_iterator<char>(in), {});
-  EXPECT_EQ(saved, first.stream);  // both pages, exactly what the spooler got
-  EXPECT_EQ(CountLines(StreamLines(saved), "PRINT "), 2);
+  EXPECT_TRUE(std::filesystem::exists(plain));
+  EXPECT_TRUE(std::filesystem::exists(numbered));
   EXPECT_FALSE(std::filesystem::exists(folder / "Label Printer.temp"));
 }
 
