@@ -76,6 +76,7 @@ TEST(NormalizeOrientation, DecidingGroupTiesAndTheLandscapeRule) {
       // A tie is undecided: portrait pages turn, landscape ones do not...
       {{{2, 0}, {2, 90}}, 400, 500, false, 270},
       {{{2, 0}, {2, 90}}, 500, 400, false, 0},
+      {{{2, 0}, {2, 90}}, 500, 500, false, 0},  // square: not portrait
       // ...and with the landscape rule, the other way round.
       {{{2, 0}, {2, 90}}, 500, 400, true, 270},
       {{{2, 0}, {2, 90}}, 400, 500, true, 0},
@@ -227,6 +228,18 @@ TEST(PlaceInRoom, ScaledCentreKeptInsideTheRoom) {
   };
   for (const auto& c : kCases)
     EXPECT_EQ(crop::PlaceInRoom(c.p, c.n, c.r, c.length, c.s), c.position) << c.p << " " << c.length;
+}
+
+// Rows padded to whole four-byte words, and no further.
+TEST(MakeImage, RowsPaddedToFourBytes) {
+  const struct {
+    uint32_t width, bytesPerPixel, stride;
+  } kCases[] = {{1, 1, 4}, {3, 1, 4}, {4, 1, 4}, {5, 1, 8}, {4, 3, 12}, {5, 3, 16}};
+  for (const auto& c : kCases) {
+    crop::OwnedImage image;
+    ASSERT_TRUE(crop::MakeImage(&image, c.width, 2, c.bytesPerPixel, 255));
+    EXPECT_EQ(image.stride, c.stride) << c.width << " x " << c.bytesPerPixel;
+  }
 }
 
 TEST(ShrinkNearest, PicksSourcePixelsByTheEndToEndRatio) {
