@@ -342,28 +342,28 @@ bool BuildCells(const std::vector<LabelBox>& boxes, int32_t rows, uint32_t type,
   for (int32_t k = 0; k < n; ++k) {
     const LabelBox& label = boxes[static_cast<size_t>(k)];
     const int32_t r = k % rows;
-    Cell cell{k, label.top, label.left, 0, 0};
     const Cell* previous = k > 0 ? &(*cells)[static_cast<size_t>(k - 1)] : nullptr;
+    int32_t bottom, right;
     if (r < rows - 1 && k + 1 < n) {
       const LabelBox& below = boxes[static_cast<size_t>(k + 1)];
-      cell.bottom = below.top - 1;
+      bottom = below.top - 1;
       const int32_t drift = std::abs(below.left - label.left);
       if (drift > (IsEanUpc(type) ? kEanUpcColumnSlack : 0)) return false;
     } else if (previous == nullptr) {
-      cell.bottom = 3 * label.bottom - 2 * label.top;
+      bottom = 3 * label.bottom - 2 * label.top;
     } else {
-      cell.bottom = cell.top + (previous->bottom - previous->top);
+      bottom = label.top + (previous->bottom - previous->top);
     }
     if (k + rows < n) {
       const LabelBox& beside = boxes[static_cast<size_t>(k + rows)];
       if (beside.top != label.top) return false;
-      cell.right = beside.left - 1;
+      right = beside.left - 1;
     } else if (previous == nullptr) {
-      cell.right = 3 * label.right - 2 * label.left;
+      right = 3 * label.right - 2 * label.left;
     } else {
-      cell.right = cell.left + (previous->right - previous->left);
+      right = label.left + (previous->right - previous->left);
     }
-    cells->push_back(cell);
+    cells->push_back(Cell{k, label.top, label.left, bottom, right});
   }
   return true;
 }

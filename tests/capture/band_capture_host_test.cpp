@@ -9,7 +9,6 @@
 #include "capture/band_capture.h"
 #include "capture/job_state.h"
 #include "capture/page_spool.h"
-#include "output/page_counters.h"
 #include "platform/host/world.h"
 #include "settings/form_manager.h"
 #include "support/host_job.h"
@@ -18,14 +17,7 @@ namespace {
 
 using testing_support::HostJob;
 
-struct CaptureTest : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    capture::ResetJobState();
-    output::ResetPageCounters();
-  }
-  void TearDown() override { host::ResetWorld(); }
-};
+using CaptureTest = testing_support::FreshProcessTest;
 
 // The job's first page started on a 100 x 10 mm form (no margins): 79 lines
 // at 203 dpi.
@@ -59,8 +51,8 @@ TEST(ExpectedPageHeight, FixedFormsAndComputedExtents) {
   settings::FormMargins topBottom;
   topBottom.top = 1000;
   topBottom.bottom = 2000;
-  EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000),
-            static_cast<std::uint32_t>(147.0 / 25.4 * 300));
+  // Portrait, 1 and 2 mm off a 150 mm form: 147 mm at 300 dpi is 1736.2 lines.
+  EXPECT_EQ(capture::ExpectedPageHeight(1, 0, 300, topBottom, 100000, 150000), 1736u);
   EXPECT_EQ(capture::ExpectedPageHeight(1, 1, 203, none, 100000, 0), 0u);
   // Margins far beyond the form do not wrap around 32 bits.
   const settings::FormMargins huge{INT32_MIN, 0, INT32_MIN, 0};

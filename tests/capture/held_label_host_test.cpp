@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/job_state.h"
 #include "capture/page_out.h"
-#include "output/page_counters.h"
 #include "output/page_writer.h"
 #include "platform/host/world.h"
 #include "support/host_job.h"
@@ -42,9 +40,7 @@ TEST(HeldLabel, WrittenWhenWholeDroppedOtherwiseAndNeverLeftBehind) {
       {"one row short", true, LabelFile(5, 3, 23), false},
   };
   for (const Case& c : cases) {
-    host::ResetWorld();
-    capture::ResetJobState();
-    output::ResetPageCounters();
+    testing_support::ResetProcess();
     HostJob job;
     job.record.horizontalScale = job.record.verticalScale = 1000;
     job.Enable();

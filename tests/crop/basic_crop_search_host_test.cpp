@@ -3,12 +3,14 @@
 #include <zint.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
 #include "crop/basic_crop_search.h"
+#include "crop/work_images.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
@@ -115,7 +117,6 @@ TEST(BasicCropSearch, PagesGiveTheirCodesAndLabelCounts) {
          return p;
        },
        4, 0},
-      {"a sheet of 2 x 3", [] { return Grid(2, 3); }, 0, 6},
       {"rows not level",
        [] {
          return Grid(2, 2, {0, 12});
@@ -213,12 +214,53 @@ TEST(BasicCropSearch, SheetRectanglesComeColumnByColumnTopToBottom) {
   }
 }
 
+// Marks near one Code 128 (bars at 150..373 x 40..139; the front-end's box
+// around them is 129..396 x 37..144): a mark touching the box joins the
+// label box, and so moves its cell; a mark overlapping the cell (from the
+// label box's top to three label heights down) is gathered.
+TEST(BasicCropSearch, MarksOnEitherSideOfTheBoxAndCellEdges) {
+  struct Spot {
+    int x, y, w, h;
+  };
+  const struct {
+    const char* what;
+    std::vector<Spot> marks;
+    Box rectangle;
+  } cases[] = {
+      {"bars only", {}, {123, 40, 400, 139}},
+      {"ending on the box's top row", {{135, 27, 10, 11}}, {108, 27, 400, 139}},
+      {"ending a row above the box", {{135, 26, 10, 11}}, {123, 40, 400, 139}},
+      // The cell reaches 3 x 149 - 2 x 40 = 367 with the first mark in the
+      // label box, 337 without it: the second mark tells which.
+      {"starting on the box's bottom row", {{200, 144, 10, 6}, {200, 345, 10, 5}},
+       {123, 40, 400, 349}},
+      {"starting a row below the box", {{200, 145, 10, 6}, {200, 345, 10, 5}},
+       {123, 40, 400, 150}},
+      {"starting on the cell's bottom row", {{200, 337, 10, 5}}, {123, 40, 400, 341}},
+      {"starting a row below the cell", {{200, 338, 10, 5}}, {123, 40, 400, 139}},
+      {"ending on the cell's top row, right of the box", {{410, 30, 10, 11}}, {123, 30, 419, 139}},
+      {"ending a row above the cell", {{410, 29, 10, 11}}, {123, 40, 400, 139}},
+  };
+  for (const auto& c : cases) {
+    Page page(900, 500);
+    Draw(&page, BARCODE_CODE128, "ONE-128", 150, 40);
+    for (const Spot& m : c.marks) Mark(&page, m.x, m.y, m.w, m.h);
+    std::vector<CropRectangle> rects;
+    ASSERT_EQ(Search(page, &rects), 0) << c.what;
+    ASSERT_EQ(rects.size(), 1u) << c.what;
+    ExpectBox(BoxOf(rects[0], page.width), c.rectangle, c.what);
+  }
+}
+
 // An allocation failing in the front-end's stages is a failed step (7) or
-// is borne (0); in the search's own tables, which come last, it is memory (3).
+// is borne (0); in the search's own tables, which come last, it is memory (3)
+// and the trail ends at the search's site that failed.
 TEST(BasicCropSearch, EveryAllocationFailureGivesNoRectangles) {
   const Page page = Grid(1, 2);
   int32_t lastFailure = 0;
+  std::set<int32_t> memorySites;
   for (int n = 0; n < 150; ++n) {
+    crop::ReleaseWorkImages();  // so that the kept work buffers are taken again
     barcode::test_hooks::FailAllocationAfter(n);
     std::vector<CropRectangle> rects;
     const int32_t code = Search(page, &rects);
@@ -227,11 +269,19 @@ TEST(BasicCropSearch, EveryAllocationFailureGivesNoRectangles) {
       EXPECT_TRUE(code == 3 || code == 7) << n << ": " << code;
       EXPECT_TRUE(rects.empty()) << n;
       lastFailure = code;
+      const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
+      if (code == 3 && trail.count > 0) memorySites.insert(-trail.slots[trail.count - 1]);
     } else {
       EXPECT_FALSE(rects.empty()) << n;
     }
   }
   EXPECT_EQ(lastFailure, 3);
+  // The front-end out of memory, the component map, its parent table and
+  // the component records.
+  std::set<int32_t> want;
+  for (int32_t site : {1, 11, 12, 14}) want.insert(barcode::kCategoryMemory + 901000 + site);
+  EXPECT_EQ(memorySites, want);
 }
 
 }  // namespace
+

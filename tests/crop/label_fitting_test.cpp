@@ -76,6 +76,7 @@ TEST(NormalizeOrientation, DecidingGroupTiesAndTheLandscapeRule) {
       // A tie is undecided: portrait pages turn, landscape ones do not...
       {{{2, 0}, {2, 90}}, 400, 500, false, 270},
       {{{2, 0}, {2, 90}}, 500, 400, false, 0},
+      {{{2, 0}, {2, 90}}, 500, 500, false, 0},  // square: not portrait
       // ...and with the landscape rule, the other way round.
       {{{2, 0}, {2, 90}}, 500, 400, true, 270},
       {{{2, 0}, {2, 90}}, 400, 500, true, 0},
@@ -162,6 +163,10 @@ TEST(SeparateRooms, OverlapsAreSharedOutOnTheirShorterAxis) {
       {{0, 50, 100, 50}, {0, 0, 100, 51}, {0, 50, 100, 50}, {0, 0, 100, 50}},
       // Tall overlap, narrow in x: split horizontally.
       {{0, 0, 104, 100}, {100, 10, 100, 100}, {0, 0, 102, 100}, {102, 10, 98, 100}},
+      // Lower room inside the other's right half, bottoms level: split across x.
+      {{50, 50, 100, 10}, {0, 0, 100, 60}, {75, 50, 75, 10}, {0, 0, 75, 60}},
+      // Its bottom one row below the other's: split across y.
+      {{50, 50, 100, 11}, {0, 0, 100, 60}, {50, 55, 100, 6}, {0, 0, 100, 55}},
   };
   for (const auto& c : kCases) {
     Room rooms[2] = {c.a, c.b};
@@ -223,6 +228,18 @@ TEST(PlaceInRoom, ScaledCentreKeptInsideTheRoom) {
   };
   for (const auto& c : kCases)
     EXPECT_EQ(crop::PlaceInRoom(c.p, c.n, c.r, c.length, c.s), c.position) << c.p << " " << c.length;
+}
+
+// Rows padded to whole four-byte words, and no further.
+TEST(MakeImage, RowsPaddedToFourBytes) {
+  const struct {
+    uint32_t width, bytesPerPixel, stride;
+  } kCases[] = {{1, 1, 4}, {3, 1, 4}, {4, 1, 4}, {5, 1, 8}, {4, 3, 12}, {5, 3, 16}};
+  for (const auto& c : kCases) {
+    crop::OwnedImage image;
+    ASSERT_TRUE(crop::MakeImage(&image, c.width, 2, c.bytesPerPixel, 255));
+    EXPECT_EQ(image.stride, c.stride) << c.width << " x " << c.bytesPerPixel;
+  }
 }
 
 TEST(ShrinkNearest, PicksSourcePixelsByTheEndToEndRatio) {

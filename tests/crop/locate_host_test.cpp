@@ -213,6 +213,25 @@ TEST(LocateBarcodesFixtures, RegionReportsWholeImagePixels) {
   ExpectBoxHolds(got.list.items[0], 600, 250, "region");
 }
 
+// A box reaches one row above the bars' box as it was found (two rows above
+// the bars), except where that would take it to row 0 from row 1.
+TEST(LocateBarcodesFixtures, BoxTopsAtTheImagesTopEdge) {
+  const struct {
+    int barsTop, boxTop;
+  } kCases[] = {{2, 0}, {3, 1}, {4, 1}, {5, 2}, {40, 37}};
+  for (const auto& c : kCases) {
+    Page page(600, 300);
+    const std::vector<uint8_t> modules = fixtures::EncodeLinear(BARCODE_CODE128, "ONE-128");
+    fixtures::DrawLinear(&page, modules, {150 + modules.size() / 2.0 * 2, c.barsTop + 50.0, 2, 100, 0},
+                         0);
+    Located got;
+    Locate({page.grey.data(), 600, 600, 300, 1, 1}, LinearOptions(page, 300), &got);
+    ASSERT_EQ(got.code, 0) << c.barsTop;
+    ASSERT_EQ(got.list.count, 1) << c.barsTop;
+    EXPECT_EQ(got.list.items[0].centreY, c.boxTop) << c.barsTop;
+  }
+}
+
 TEST(LocateBarcodesFixtures, TypesRotationModeAndUpcRule) {
   Page page(800, 700);
   std::vector<uint8_t> upc = fixtures::EncodeLinear(BARCODE_UPCA, "03600029145");

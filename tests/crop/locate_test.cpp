@@ -1,6 +1,7 @@
 // The location front-end's argument checks, image steps and result clean-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -25,6 +26,12 @@ crop::LocateOptions Options(uint32_t w, uint32_t h) {
   return o;
 }
 
+// The trail's first slot names the check that refused: -(category + module + site).
+constexpr int32_t BadImage(int32_t site) { return -(barcode::kCategoryNotFound + 902000 + site); }
+constexpr int32_t BadArgument(int32_t site) {
+  return -(barcode::kCategoryBadArgument + 902000 + site);
+}
+
 TEST(LocateBarcodes, ReturnCodes) {
   std::vector<uint8_t> px(100 * 80, 255);
   const crop::SourceImage good{px.data(), 100, 100, 80, 1, 1};
@@ -33,24 +40,32 @@ TEST(LocateBarcodes, ReturnCodes) {
     crop::SourceImage image;
     int32_t left, top, width, height;
     bool noTypes;
-    int32_t code;
+    int32_t code, firstSlot;
   } cases[] = {
-      {"blank page", good, 0, 0, 100, 80, false, 0},
-      {"null pixels", {nullptr, 100, 100, 80, 1, 1}, 0, 0, 100, 80, false, 4},
-      {"two bytes per pixel", {px.data(), 50, 100, 80, 1, 2}, 0, 0, 50, 80, false, 4},
-      {"unknown format", {px.data(), 100, 100, 80, 3, 1}, 0, 0, 100, 80, false, 4},
-      {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4},
-      {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4},
-      {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4},
-      {"one-bit, one byte per pixel", {px.data(), 100, 13, 80, 7, 1}, 0, 0, 100, 80, false, 0},
-      {"one-bit, three bytes per pixel", {px.data(), 100, 13, 80, 7, 3}, 0, 0, 100, 80, false, 0},
-      {"one-bit, two bytes per pixel", {px.data(), 100, 13, 80, 7, 2}, 0, 0, 100, 80, false, 4},
-      {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4},
-      {"empty region", good, 0, 0, 0, 0, false, 5},
-      {"region past the right edge", good, 10, 0, 100, 80, false, 5},
-      {"region above the image", good, 0, -1, 100, 80, false, 5},
-      {"negative width", good, 50, 0, -10, 80, false, 5},
-      {"nothing wanted", good, 0, 0, 100, 80, true, 5},
+      {"blank page", good, 0, 0, 100, 80, false, 0, 0},
+      {"null pixels", {nullptr, 100, 100, 80, 1, 1}, 0, 0, 100, 80, false, 4, BadImage(41)},
+      {"two bytes per pixel", {px.data(), 50, 100, 80, 1, 2}, 0, 0, 50, 80, false, 4, BadImage(41)},
+      {"unknown format", {px.data(), 100, 100, 80, 3, 1}, 0, 0, 100, 80, false, 4, BadImage(41)},
+      {"stride below the row", {px.data(), 100, 99, 80, 1, 1}, 0, 0, 100, 80, false, 4,
+       BadImage(43)},
+      {"colour stride below the row", {px.data(), 40, 100, 80, 6, 3}, 0, 0, 40, 80, false, 4,
+       BadImage(43)},
+      {"colour stride just holds the row", {px.data(), 33, 99, 80, 6, 3}, 0, 0, 33, 80, false, 0,
+       0},
+      {"one-bit stride too small", {px.data(), 100, 12, 80, 7, 1}, 0, 0, 100, 80, false, 4,
+       BadImage(45)},
+      {"one-bit, one byte per pixel", {px.data(), 100, 13, 80, 7, 1}, 0, 0, 100, 80, false, 0, 0},
+      {"one-bit, three bytes per pixel", {px.data(), 100, 13, 80, 7, 3}, 0, 0, 100, 80, false, 0,
+       0},
+      {"one-bit, two bytes per pixel", {px.data(), 100, 13, 80, 7, 2}, 0, 0, 100, 80, false, 4,
+       BadImage(41)},
+      {"huge sizes", {px.data(), 0x40000000, 0xffffffff, 0x40000000, 1, 1}, 0, 0, 1, 1, false, 4,
+       BadImage(47)},
+      {"empty region", good, 0, 0, 0, 0, false, 5, BadArgument(49)},
+      {"region past the right edge", good, 10, 0, 100, 80, false, 5, BadArgument(53)},
+      {"region above the image", good, 0, -1, 100, 80, false, 5, BadArgument(53)},
+      {"negative width", good, 50, 0, -10, 80, false, 5, BadArgument(53)},
+      {"nothing wanted", good, 0, 0, 100, 80, true, 5, BadArgument(11)},
   };
   for (const Case& c : cases) {
     crop::LocateOptions o = Options(100, 80);
@@ -62,6 +77,7 @@ TEST(LocateBarcodes, ReturnCodes) {
       EXPECT_EQ(results.items, nullptr) << c.what;
       const barcode::ErrorTrail& trail = barcode::GetErrorTrail();
       ASSERT_GE(trail.count, 2u) << c.what;
+      EXPECT_EQ(trail.slots[0], c.firstSlot) << c.what;
       EXPECT_EQ(trail.slots[trail.count - 1], -(barcode::kCategoryStepFailed + 777000 + 5));
     } else {
       EXPECT_EQ(results.count, 0) << c.what;
@@ -140,7 +156,7 @@ TEST(MergeSplitReads, JoinsReadsAlongTheBarsOnly) {
   EXPECT_TRUE(changed);
   ASSERT_EQ(list.count, 6);
   EXPECT_EQ(items[0].height, 80);
-  EXPECT_EQ(items[0].centreY, 100 + 42 * 40 / (2 * 42));
+  EXPECT_EQ(items[0].centreY, 120);  // moved 20 rows toward the second read
   EXPECT_STREQ(items[1].text, "XYZ");
   crop::MergeSplitReads(&list, &changed);
   EXPECT_FALSE(changed);
@@ -204,6 +220,28 @@ TEST(ImageSteps, ResizeExpandAndBadTurn) {
   crop::ExpandBilevel(bilevel, grey);
   const uint8_t expect[9] = {255, 0, 255, 0, 0, 0, 0, 0, 255};
   EXPECT_EQ(std::memcmp(grey, expect, 9), 0);
+}
+
+// A pixel is dark below the threshold and light from it on, grey or colour
+// (three equal samples weigh as one), at every edge of the range; the row's
+// padding is cleared.
+TEST(ImageSteps, BinarizeDarkBelowTheThreshold) {
+  for (int threshold : {0, 1, 2, 128, 255, 256}) {
+    for (uint32_t bpp : {1u, 3u}) {
+      uint8_t values[4];
+      for (int k = 0; k < 4; ++k) values[k] = uint8_t(std::clamp(threshold - 2 + k, 0, 255));
+      uint8_t pixels[12];
+      for (int k = 0; k < 12; ++k) pixels[k] = values[k / bpp % 4];
+      uint8_t bits[8];
+      std::memset(bits, 0xAA, sizeof bits);
+      barcode::BinaryImage binary{4, 8, 1, 1, 8, bits};
+      ASSERT_EQ(crop::Binarize({pixels, 4, 1, 12, bpp}, &binary, threshold), 0);
+      for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(bits[k], k < 4 && values[k] < threshold ? 1 : 0)
+            << "threshold " << threshold << ", " << bpp << " bytes a pixel, pixel " << k;
+      }
+    }
+  }
 }
 
 // Turns by whole 16 x 16 blocks (two at a time where AVX2 is there, and one

@@ -15,6 +15,7 @@
 #include "platform/host/world.h"
 #include "platform/os.h"
 #include "stream_reader.h"
+#include "support/job_folder.h"
 #include "support/label_sheet.h"
 #include "support/label_stream.h"
 
@@ -32,7 +33,9 @@ using labeljob::JobResult;
 using labeljob::JobSettings;
 using labeljob::RunOptions;
 using testing_support::CountLines;
+using testing_support::JobFolder;
 using testing_support::LabelSheet;
+using testing_support::Set;
 using testing_support::StreamLines;
 
 constexpr char kModel[] = "Norvale LT-210 (203 dpi)";
@@ -41,16 +44,13 @@ constexpr std::uint32_t kPageWidth = 1607, kPageHeight = 2114;
 constexpr std::uint32_t kPrintableWidth = 812;  // 4 inches
 constexpr std::uint32_t kFixedRows = 1217;      // 6 inches, truncated
 
-void Set(JobSettings* job, const std::string& assignment) {
-  std::string error;
-  ASSERT_TRUE(labeljob::ApplySetting(assignment, job, &error)) << error;
-}
-
 // A crop print job from Letter sheets onto `widthTenths` x 150 mm media of
 // the given type (2: one label per surface; 0: fixed-size die-cut labels).
-JobSettings CropJob(std::uint32_t mediaType, std::uint32_t widthTenths = 1016) {
+JobSettings CropJob(std::uint32_t mediaType, std::uint32_t widthTenths = 1016,
+                    std::uint32_t lengthTenths = 1524) {
   JobSettings job = labeljob::DefaultJobSettings();
-  job.printer.media = {testing_support::LabelMedia("Crop media", mediaType, widthTenths, 1524)};
+  job.printer.media = {
+      testing_support::LabelMedia("Crop media", mediaType, widthTenths, lengthTenths)};
   Set(&job, "cropPrintSwitch=1");
   Set(&job, "formName=Crop media");
   Set(&job, "dmFormName=Letter");
@@ -146,14 +146,10 @@ RunOptions CountingPrints(std::vector<int>* printsAfterPage) {
 // Runs the job in a temporary folder of its own, which must be empty after.
 JobResult RunCropJob(const JobSettings& job, const std::vector<GreyPage>& pages,
                      RunOptions options = {}) {
-  const auto temp = std::filesystem::temp_directory_path() /
-                    ("lr-e2e-crop-" + std::to_string(os::CurrentProcessId()));
-  std::filesystem::remove_all(temp);
-  std::filesystem::create_directories(temp);
+  const JobFolder temp("lr-e2e-crop");
   options.tempDirectory = temp.string();
   JobResult result = labeljob::RunJob(job, pages, options);
-  EXPECT_TRUE(std::filesystem::is_empty(temp)) << "files left in the temporary folder";
-  std::filesystem::remove_all(temp);
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path())) << "files left in the temporary folder";
   return result;
 }
 
@@ -292,18 +288,53 @@ TEST(CropJob, OutputContextThatCannotBeHadDropsOnlyItsPage) {
   EXPECT_EQ(ReadBack(result).texts, (std::vector<std::string>{"KEPT-LABEL"}));
 }
 
-// A rectangle is the bars plus 27 dots of quiet zone each side: it prints on
-// media exactly that wide and stops the job on media one dot narrower.
-TEST(CropJob, RectangleAsWideAsThePrintableWidthFitsOneDotWiderDoesNot) {
+// A rectangle is the bars plus 27 dots of quiet zone each side, from the
+// bars' top to the foot of the second text line (192 rows): it prints on
+// fixed-size media exactly that wide and long, and stops the job on media
+// one dot narrower or shorter.
+TEST(CropJob, RectangleAsLargeAsThePrintableAreaFitsOneDotMoreDoesNot) {
   const std::string text = "EDGE-01";
-  const int rectangle = testing_support::Code128Modules(text) * 2 + 2 * 27;
-  for (const auto& [printable, fits] : {std::pair{rectangle, true}, {rectangle - 1, false}}) {
+  const int wide = testing_support::Code128Modules(text) * 2 + 2 * 27, tall = 192;
+  const auto tenthsOf = [](int dots) {
     std::uint32_t tenths = 100;
-    while (static_cast<int>(tenths / 10.0f / 25.4 * 203 + 0.5) != printable) ++tenths;
-    const JobResult result = RunCropJob(CropJob(0, tenths), {Sheet({{200, 200, text}})});
-    EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{fits ? 0u : 1u})) << printable;
-    EXPECT_EQ(ReadBack(result).texts.size(), fits ? 1u : 0u) << printable;
+    while (static_cast<int>(tenths / 10.0f / 25.4 * 203 + 0.5) != dots) ++tenths;
+    return tenths;
+  };
+  const struct {
+    int width, length;
+    bool fits;
+  } cases[] = {{wide, tall, true}, {wide - 1, tall, false}, {wide, tall - 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << " x " << c.length << " dots");
+    const JobResult result =
+        RunCropJob(CropJob(0, tenthsOf(c.width), tenthsOf(c.length)), {Sheet({{200, 200, text}})});
+    EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{c.fits ? 0u : 1u}));
+    EXPECT_EQ(ReadBack(result).texts.size(), c.fits ? 1u : 0u);
   }
+}
+
+// A sheet with one label framed 1200 dots wide, wider than 4-inch media.
+LabelSheet WideLabelSheet(int height) {
+  LabelSheet sheet(kPageWidth, kPageHeight);
+  for (int k = 0; k < 2; ++k) {
+    sheet.Fill(100, 100 + k * (height - 2), 1200, 2);
+    sheet.Fill(100 + k * 1198, 100, 2, height);
+  }
+  return sheet;
+}
+
+// An extended crop job whose upright label's Code 128 of 1-dot modules spans
+// more than the media and cannot be shrunk: the page gives result 2, the
+// image size error, and nothing prints.
+TEST(CropJob, ExtendedLabelThatCannotShrinkGivesResultTwo) {
+  LabelSheet sheet = WideLabelSheet(1400);
+  sheet.Code128(130, 300, std::string(100, 'W'), 1, 160);  // 1135 dots wide
+  sheet.TextLine(250, 560, 30);
+  JobSettings job = CropJob(2);
+  Set(&job, "extendedCropSwitch=1");
+  const JobResult result = RunCropJob(job, {sheet.page()});
+  EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{2}));
+  EXPECT_TRUE(ReadBack(result).texts.empty());
 }
 
 // An extended crop job of one label 1200 dots wide onto 4-inch media: its
@@ -312,11 +343,7 @@ TEST(CropJob, RectangleAsWideAsThePrintableWidthFitsOneDotWiderDoesNot) {
 // it, or with another value, the page gives result 3 and the message.
 TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
   const std::string text = "ANTI-ALIASED-LABEL-00001";
-  LabelSheet sheet(kPageWidth, kPageHeight);
-  for (int k = 0; k < 2; ++k) {  // a frame 1200 x 700
-    sheet.Fill(100, 100 + k * 698, 1200, 2);
-    sheet.Fill(100 + k * 1198, 100, 2, 700);
-  }
+  LabelSheet sheet = WideLabelSheet(700);
   const int x = 250, y = 300, height = 160;
   int at = x;
   bool bar = true;
@@ -338,10 +365,7 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
   for (const auto& c : kCases) {
     JobSettings job = CropJob(2);
     Set(&job, "extendedCropSwitch=1");
-    const auto temp = std::filesystem::temp_directory_path() /
-                      ("lr-e2e-extended-" + std::to_string(os::CurrentProcessId()));
-    std::filesystem::remove_all(temp);
-    std::filesystem::create_directories(temp);
+    const JobFolder temp("lr-e2e-extended");
     RunOptions options;
     options.tempDirectory = temp.string();
     labeljob::PrepareWorld(job, options);
@@ -353,7 +377,6 @@ TEST(CropJob, ExtendedAntiAliasedRedrawPrintsOnlyWhenTheRegistryAcceptsIt) {
           static_cast<std::uint32_t>(std::stoul(c.registry)));
     }
     const JobResult result = labeljob::RunDocument(job, {sheet.page()}, options);
-    std::filesystem::remove_all(temp);
     const std::string name = c.registry ? c.registry : "absent";
     EXPECT_EQ(Results(result), (std::vector<std::uint32_t>{c.result})) << name;
     ASSERT_EQ(result.cropPages.size(), 1u);

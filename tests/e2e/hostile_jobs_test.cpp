@@ -1,27 +1,25 @@
 // Hostile whole jobs through the exported entry points: bands of absurd
-// sizes, pages taller than 32 bits can count, devmodes of every size, page
-// spool records cut at every length, document names a file system refuses,
-// print-file folders that are not folders. Nothing may crash or write
-// outside the temporary and print-file folders.
+// sizes, pages taller than 32 bits can count, page spool records cut at
+// every length, document names a file system refuses, print-file folders
+// that are not folders. Nothing may crash or write outside the temporary
+// and print-file folders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "capture/job_state.h"
 #include "capture/page_out.h"
 #include "capture/page_spool.h"
 #include "job_runner.h"
 #include "job_settings.h"
-#include "output/page_counters.h"
 #include "stream_reader.h"
 #include "support/host_job.h"
+#include "support/job_folder.h"
 #include "support/tag_job.h"
 
 namespace {
@@ -35,14 +33,7 @@ std::vector<std::uint8_t> Slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct HostileJob : ::testing::Test {
-  void SetUp() override {
-    host::ResetWorld();
-    capture::ResetJobState();
-    output::ResetPageCounters();
-  }
-  void TearDown() override { host::ResetWorld(); }
-
+struct HostileJob : testing_support::FreshProcessTest {
   // One band whose header says anything; its bytes are biSizeImage long.
   static winabi::HRESULT RawBand(HostJob& job, std::int32_t width, std::int32_t height,
                                  std::uint32_t bytes, std::uint16_t bits = 8) {
@@ -76,7 +67,7 @@ TEST_F(HostileJob, BandsOfAbsurdSizesEndInAWholeStream) {
   for (const auto& b : bands) {
     SCOPED_TRACE(::testing::Message() << b.width << " x " << b.height << ", " << b.bytes
                                       << " bytes, " << b.bits << " bits");
-    SetUp();
+    testing_support::ResetProcess();
     HostJob job;
     StartTagJob(job);
     RawBand(job, b.width, b.height, b.bytes, b.bits);
@@ -98,45 +89,6 @@ TEST_F(HostileJob, PageHeightBeyond32BitsDoesNotWrap) {
   EXPECT_EQ(job.state()->infoHeader.biHeight, INT32_MIN);
   job.EndDoc();
   EXPECT_TRUE(job.stream.empty());
-}
-
-TEST_F(HostileJob, DevmodesOfEverySizeAndEitherSignature) {
-  HostJob job;
-  std::vector<std::uint8_t> out(frame::kPrivateDevmodeSize);
-  for (const char* signature : {"TFSM", "XXXX"}) {
-    for (winabi::DWORD mode : {frame::OEMDM_CONVERT, frame::OEMDM_MERGE}) {
-      for (std::uint32_t size = 0; size <= 8000; ++size) {
-        // The record fills the devmode's private area exactly and claims to be
-        // a whole record whatever its size.
-        std::vector<std::uint8_t> devmode(sizeof(winabi::DEVMODEW) + size, 0x33);
-        winabi::DEVMODEW pub{};
-        pub.dmSize = sizeof pub;
-        pub.dmDriverExtra = static_cast<winabi::WORD>(size);
-        std::memcpy(devmode.data(), &pub, sizeof pub);
-        std::uint8_t* record = devmode.data() + sizeof pub;
-        const std::uint32_t claim = frame::kPrivateDevmodeSize;
-        if (size >= 4) std::memcpy(record, &claim, 4);
-        if (size >= 8) std::memcpy(record + 4, signature, 4);
-        std::fill(out.begin(), out.end(), 0x22);
-        frame::WriteDevmodeHeader(reinterpret_cast<frame::PrivateDevmode*>(out.data()));
-        winabi::OEMDMPARAM param{};
-        param.pPublicDMIn = reinterpret_cast<winabi::DEVMODEW*>(devmode.data());
-        param.pOEMDMIn = record;
-        param.pOEMDMOut = out.data();
-        ASSERT_EQ(job.plugin->DevMode(mode, &param), winabi::S_OK) << size;
-        const bool ours = signature[0] == 'T' && size >= frame::kDevmodeHeaderSize;
-        const std::size_t copied = ours ? std::min<std::size_t>(size, out.size()) : 0;
-        const auto* result = reinterpret_cast<const frame::PrivateDevmode*>(out.data());
-        ASSERT_EQ(result->size, frame::kPrivateDevmodeSize) << size;
-        ASSERT_EQ(result->version, 1u) << size;
-        const auto from = out.begin() + frame::kDevmodeHeaderSize;
-        const auto split = out.begin() + std::max<std::size_t>(copied, frame::kDevmodeHeaderSize);
-        ASSERT_TRUE(std::all_of(from, split, [](std::uint8_t b) { return b == 0x33; })) << size;
-        ASSERT_TRUE(std::all_of(split, out.end(), [](std::uint8_t b) { return b == 0x22; }))
-            << size;
-      }
-    }
-  }
 }
 
 TEST_F(HostileJob, SpoolRecordsCutAtEveryLength) {
@@ -168,26 +120,14 @@ TEST_F(HostileJob, SpoolRecordsCutAtEveryLength) {
 }
 
 struct HostilePrintFileJob : ::testing::Test {
-  fs::path root;
+  const testing_support::JobFolder folder{"hostile_jobs"};
+  const fs::path root = folder.path();
   labeljob::JobSettings job = labeljob::DefaultJobSettings();
-  std::vector<labeljob::GreyPage> pages{1};
+  std::vector<labeljob::GreyPage> pages{{200, 100, std::vector<std::uint8_t>(200 * 100, 0x30)}};
 
-  void SetUp() override {
-    root = fs::temp_directory_path() / ("hostile_jobs-" + std::to_string(os::CurrentProcessId()));
-    fs::remove_all(root);
-    fs::create_directories(root / "temp");
-    pages[0].width = 200;
-    pages[0].height = 100;
-    pages[0].pixels.assign(200 * 100, 0x30);
-  }
-  void TearDown() override {
-    fs::remove_all(root);
-    host::ResetWorld();
-  }
-  void Set(const std::string& assignment) {
-    std::string error;
-    ASSERT_TRUE(labeljob::ApplySetting(assignment, &job, &error)) << error;
-  }
+  void SetUp() override { fs::create_directories(root / "temp"); }
+  void TearDown() override { host::ResetWorld(); }
+  void Set(const std::string& assignment) { testing_support::Set(&job, assignment); }
   labeljob::JobResult Run(const std::u16string& document) {
     labeljob::RunOptions options;
     options.tempDirectory = (root / "temp").string();

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "capture/job_state.h"
-#include "output/page_counters.h"
 #include "platform/host/world.h"
 #include "settings/form_manager.h"
 #include "support/host_job.h"
@@ -22,9 +20,7 @@ int CountPrints(const std::vector<std::uint8_t>& stream) {
 }
 
 TEST(Interleaved, TwoPrintersKeepTheirOwnPages) {
-  host::ResetWorld();
-  capture::ResetJobState();
-  output::ResetPageCounters();
+  testing_support::ResetProcess();
   HostJob a(u"Left", u"Norvale LT-210 (203 dpi)");
   HostJob b(u"Right", u"Norvale LT-210 (203 dpi)");
   testing_support::MediaValues tiny;

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "job_runner.h"
 #include "job_settings.h"
 #include "platform/os.h"
+#include "support/job_folder.h"
 #include "support/label_stream.h"
 
 namespace {
@@ -50,33 +50,24 @@ std::string Stamp(std::time_t t) {
 class PrintFileJob : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("lr print files " + std::to_string(os::CurrentProcessId()));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
     job_ = labeljob::DefaultJobSettings();
-    for (const std::string& s : {std::string("printFileSwitch=1"), "printFileFolder=" + folder_.string()}) {
-      std::string error;
-      ASSERT_TRUE(labeljob::ApplySetting(s, &job_, &error)) << error;
-    }
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
+    testing_support::Set(&job_, "printFileSwitch=1");
+    testing_support::Set(&job_, "printFileFolder=" + folder_.string());
   }
   std::vector<std::filesystem::path> Saved() const {
     std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(folder_)) files.push_back(e.path());
+    for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
+      files.push_back(e.path());
     return files;
   }
-  std::filesystem::path folder_;
+  const testing_support::JobFolder folder_{"lr print files"};
   labeljob::JobSettings job_;
 };
 
 TEST_F(PrintFileJob, TwoPagesSavedWholeUnderTheTimeOfTheJob) {
   // The file layer is the one this program means to test: Windows lets one
   // writer at a time hold a file, the host lets any number.
-  const std::u16string probe = (folder_ / "probe").u16string();
+  const std::u16string probe = (folder_.path() / "probe").u16string();
   {
     std::optional<os::File> first = os::File::Open(probe, os::File::Mode::kAppend);
     ASSERT_TRUE(first);
@@ -115,8 +106,7 @@ TEST_F(PrintFileJob, TwoPagesSavedWholeUnderTheTimeOfTheJob) {
 }
 
 TEST_F(PrintFileJob, FixedNameIsReplacedByTheNextJob) {
-  std::string error;
-  ASSERT_TRUE(labeljob::ApplySetting("fixedPrintFileNameSwitch=1", &job_, &error)) << error;
+  testing_support::Set(&job_, "fixedPrintFileNameSwitch=1");
   const labeljob::JobResult first = labeljob::RunJob(job_, {Page(100), Page(900)}, {});
   const labeljob::JobResult second = labeljob::RunJob(job_, {Page(500)}, {});
   ASSERT_NE(first.stream, second.stream);

@@ -51,36 +51,6 @@ TEST(DevModeRequest, SizeDefaultAndBadRequests) {
   EXPECT_EQ(os::GetLastError(), 87u);
 }
 
-TEST(DevModeConvert, ForeignSignatureGetsFreshHeaderOnly) {
-  auto in = Filled(7196, 0x11);
-  auto out = Filled(7196, 0x22);
-  AsRecord(out)->signature = frame::kPrivateDevmodeSignature;
-  AsRecord(in)->signature = 0x58585858;  // "XXXX"
-  frame::ConvertDevmode(AsRecord(in), AsRecord(out));
-  EXPECT_EQ(AsRecord(out)->size, 7196u);
-  EXPECT_EQ(AsRecord(out)->signature, frame::kPrivateDevmodeSignature);
-  EXPECT_EQ(AsRecord(out)->version, 1u);
-  EXPECT_EQ(AsRecord(out)->reserved12, 0u);
-  EXPECT_EQ(AsRecord(out)->printSpeed, 0x22);
-  EXPECT_EQ(out[7195], 0x22);
-}
-
-TEST(DevModeConvert, ShorterRecordContributesItsLeadingBytes) {
-  std::vector<unsigned char> in(100, 0x33);
-  std::uint32_t size = 100;
-  std::memcpy(in.data(), &size, 4);
-  std::memcpy(in.data() + 4, "TFSM", 4);
-  auto out = Filled(7196, 0x44);
-  frame::WriteDevmodeHeader(AsRecord(out));
-  frame::ConvertDevmode(reinterpret_cast<PrivateDevmode*>(in.data()), AsRecord(out));
-  EXPECT_EQ(AsRecord(out)->size, 7196u);
-  EXPECT_EQ(AsRecord(out)->version, 1u);
-  EXPECT_EQ(AsRecord(out)->reserved12, 0x33333333u);  // copied after being cleared
-  EXPECT_EQ(out[99], 0x33);
-  EXPECT_EQ(out[100], 0x44);
-  EXPECT_EQ(out[7195], 0x44);
-}
-
 TEST(DevModeConvert, LongerClaimedSizeCopiesOnlyOurRecord) {
   auto in = Filled(7196, 0x55);
   frame::WriteDevmodeHeader(AsRecord(in));
@@ -97,13 +67,48 @@ TEST(DevModeConvert, LongerClaimedSizeCopiesOnlyOurRecord) {
 
 // The input record sits in the private area of a devmode buffer, behind
 // other private data of `lead` bytes; what follows the area is not the
-// record's, whatever its size word says.
+// record's, whatever its size word says. `copied` bytes of the record come
+// over (0: taken as foreign, a fresh header only).
+void ExpectConverted(winabi::DWORD mode, std::uint32_t lead, std::uint32_t driverExtra,
+                     std::uint32_t sizeWord, bool ourSignature, std::uint32_t copied) {
+  // Public devmode, private area, then bytes that belong to nobody.
+  std::vector<unsigned char> buffer(sizeof(winabi::DEVMODEW) + driverExtra + 8000, 0xEE);
+  auto* publicIn = reinterpret_cast<winabi::DEVMODEW*>(buffer.data());
+  *publicIn = winabi::DEVMODEW{};
+  publicIn->dmSize = sizeof(winabi::DEVMODEW);
+  publicIn->dmDriverExtra = static_cast<winabi::WORD>(driverExtra);
+  unsigned char* area = buffer.data() + sizeof(winabi::DEVMODEW);
+  std::fill(area, area + driverExtra, 0x33);
+  unsigned char* record = area + lead;
+  std::memcpy(record, &sizeWord, 4);
+  std::memcpy(record + 4, ourSignature ? "TFSM" : "XXXX", 4);
+
+  auto out = Filled(7196, 0x22);
+  frame::WriteDevmodeHeader(AsRecord(out));
+  winabi::OEMDMPARAM param{};
+  param.pPublicDMIn = publicIn;
+  param.pOEMDMIn = record;
+  param.pOEMDMOut = out.data();
+  ASSERT_EQ(frame::HandleDevModeRequest(mode, &param, nullptr), winabi::S_OK);
+  EXPECT_EQ(AsRecord(out)->size, 7196u);
+  EXPECT_EQ(AsRecord(out)->signature, frame::kPrivateDevmodeSignature);
+  EXPECT_EQ(AsRecord(out)->version, 1u);
+  // A merge writes a fresh header over what it copied.
+  const std::size_t reserved12 = mode == frame::OEMDM_MERGE ? 0 : copied;
+  for (std::size_t i = 12; i < out.size(); ++i) {
+    if (out[i] != (i < 16 ? (i < reserved12 ? 0x33 : 0) : i < copied ? 0x33 : 0x22)) {
+      ADD_FAILURE() << "output byte " << i << " is " << int(out[i]);
+      break;
+    }
+  }
+}
+
 TEST(DevModeConvert, NeverReadsPastThePrivateArea) {
   const struct {
     const char* what;
     std::uint32_t lead, driverExtra, sizeWord;
     bool ourSignature;
-    std::uint32_t copied;  // 0: taken as foreign, fresh header only
+    std::uint32_t copied;
   } cases[] = {
       {"12-byte record claiming 16", 0, 12, 16, true, 0},
       {"12-byte record claiming 8000", 0, 12, 8000, true, 0},
@@ -120,36 +125,16 @@ TEST(DevModeConvert, NeverReadsPastThePrivateArea) {
   for (winabi::DWORD mode : {frame::OEMDM_CONVERT, frame::OEMDM_MERGE}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (mode == frame::OEMDM_MERGE ? " (merge)" : ""));
-      // Public devmode, private area, then bytes that belong to nobody.
-      std::vector<unsigned char> buffer(sizeof(winabi::DEVMODEW) + c.driverExtra + 8000, 0xEE);
-      auto* publicIn = reinterpret_cast<winabi::DEVMODEW*>(buffer.data());
-      *publicIn = winabi::DEVMODEW{};
-      publicIn->dmSize = sizeof(winabi::DEVMODEW);
-      publicIn->dmDriverExtra = static_cast<winabi::WORD>(c.driverExtra);
-      unsigned char* area = buffer.data() + sizeof(winabi::DEVMODEW);
-      std::fill(area, area + c.driverExtra, 0x33);
-      unsigned char* record = area + c.lead;
-      std::memcpy(record, &c.sizeWord, 4);
-      std::memcpy(record + 4, c.ourSignature ? "TFSM" : "XXXX", 4);
-
-      auto out = Filled(7196, 0x22);
-      frame::WriteDevmodeHeader(AsRecord(out));
-      winabi::OEMDMPARAM param{};
-      param.pPublicDMIn = publicIn;
-      param.pOEMDMIn = record;
-      param.pOEMDMOut = out.data();
-      ASSERT_EQ(frame::HandleDevModeRequest(mode, &param, nullptr), winabi::S_OK);
-      EXPECT_EQ(AsRecord(out)->size, 7196u);
-      EXPECT_EQ(AsRecord(out)->signature, frame::kPrivateDevmodeSignature);
-      EXPECT_EQ(AsRecord(out)->version, 1u);
-      EXPECT_EQ(out[16], c.copied == 0 ? 0x22 : 0x33);  // header word 16 comes along
-      for (std::size_t i = 20; i < out.size(); ++i) {
-        if (out[i] != (i < c.copied ? 0x33 : 0x22)) {
-          ADD_FAILURE() << "output byte " << i << " is " << int(out[i]);
-          break;
-        }
-      }
+      ExpectConverted(mode, c.lead, c.driverExtra, c.sizeWord, c.ourSignature, c.copied);
     }
+  }
+  // Every area size up to past a whole record, the record claiming to be whole.
+  for (std::uint32_t extra = 0; extra <= 8000; ++extra) {
+    SCOPED_TRACE(extra);
+    const std::uint32_t copied = extra < 20 ? 0 : std::min<std::uint32_t>(extra, 7196);
+    ExpectConverted(extra % 2 ? frame::OEMDM_MERGE : frame::OEMDM_CONVERT, 0, extra, 7196, true,
+                    copied);
+    if (HasFailure()) break;
   }
 }
 

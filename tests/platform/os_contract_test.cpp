@@ -8,9 +8,13 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/os.h"
+#ifndef _WIN32
+#include "platform/host/world.h"
+#endif
 #include "registry_fixture.h"
 #include "support/scratch_folder.h"
 
@@ -345,16 +349,16 @@ TEST(StringResourceContract, MessageTableOfThisModule) {
   char16_t buffer[260] = {};
   EXPECT_EQ(os::LoadStringW(os::ThisModule(), 82, buffer, 260), static_cast<int>(text.size()));
   EXPECT_EQ(std::u16string(buffer), text);
-  // A short buffer gets capacity - 1 characters and the terminator.
-  for (int capacity : {2, 10, static_cast<int>(text.size()), static_cast<int>(text.size()) + 1}) {
+  // A short buffer gets capacity - 1 characters and the terminator; one with
+  // room for no character is not written at all (as Windows does).
+  for (int capacity : {1, 2, 10, static_cast<int>(text.size()), static_cast<int>(text.size()) + 1}) {
     std::fill(std::begin(buffer), std::end(buffer), u'?');
     const int n = os::LoadStringW(os::ThisModule(), 82, buffer, capacity);
     const int kept = std::min(capacity - 1, static_cast<int>(text.size()));
     EXPECT_EQ(n, kept) << capacity;
-    EXPECT_EQ(std::u16string(buffer), text.substr(0, kept)) << capacity;
-    EXPECT_EQ(buffer[capacity], u'?') << capacity;  // nothing written beyond
+    if (capacity > 1) EXPECT_EQ(std::u16string(buffer, kept + 1), text.substr(0, kept) + u'\0');
+    EXPECT_EQ(buffer[capacity > 1 ? capacity : 0], u'?') << capacity;  // nothing written beyond
   }
-  EXPECT_EQ(os::LoadStringW(os::ThisModule(), 82, buffer, 1), 0);  // room for no character
 }
 
 TEST(MemoryContract, HeapAndLocalBlocksStartZeroed) {
@@ -407,5 +411,118 @@ TEST(ProcessContract, IdentityErrorsLibrariesAndSpoolerRefusals) {
   winabi::PALETTEENTRY entries[2] = {};
   EXPECT_EQ(os::GetPaletteEntries(nullptr, 0, 2, entries), 0u);
 }
+
+#ifndef _WIN32
+// The host layer's own world: the spooler's standard forms, engine surfaces
+// (which Wine lacks) and the UTF-16 to UTF-8 conversion of host paths.
+
+// Every standard form of a Windows print server, in its own unit, in the
+// spooler's order: sizes in thousandths of a millimetre, built in, all
+// imageable.
+TEST(HostWorld, StandardFormsInTheSpoolersOrder) {
+  constexpr double kInch = 25400, kMm = 1000;
+  const struct {
+    const char16_t* name;
+    double width, height, unit;
+  } kForms[] = {
+      {u"Letter", 8.5, 11, kInch},          {u"Letter Small", 8.5, 11, kInch},
+      {u"Tabloid", 11, 17, kInch},          {u"Ledger", 17, 11, kInch},
+      {u"Legal", 8.5, 14, kInch},           {u"Statement", 5.5, 8.5, kInch},
+      {u"Executive", 7.25, 10.5, kInch},    {u"A3", 297, 420, kMm},
+      {u"A4", 210, 297, kMm},               {u"A4 Small", 210, 297, kMm},
+      {u"A5", 148, 210, kMm},               {u"B4 (JIS)", 257, 364, kMm},
+      {u"B5 (JIS)", 182, 257, kMm},         {u"Folio", 8.5, 13, kInch},
+      {u"Quarto", 215, 275, kMm},           {u"10x14", 10, 14, kInch},
+      {u"11x17", 11, 17, kInch},            {u"Note", 8.5, 11, kInch},
+      {u"Envelope #9", 3.875, 8.875, kInch}, {u"Envelope #10", 4.125, 9.5, kInch},
+      {u"Envelope #11", 4.5, 10.375, kInch}, {u"Envelope #12", 4.75, 11, kInch},
+      {u"Envelope #14", 5, 11.5, kInch},    {u"C size sheet", 17, 22, kInch},
+      {u"D size sheet", 22, 34, kInch},     {u"E size sheet", 34, 44, kInch},
+      {u"Envelope DL", 110, 220, kMm},      {u"Envelope C5", 162, 229, kMm},
+      {u"Envelope C3", 324, 458, kMm},      {u"Envelope C4", 229, 324, kMm},
+      {u"Envelope C6", 114, 162, kMm},      {u"Envelope C65", 114, 229, kMm},
+      {u"Envelope B4", 250, 353, kMm},      {u"Envelope B5", 176, 250, kMm},
+      {u"Envelope B6", 176, 125, kMm},      {u"Envelope", 110, 230, kMm},
+      {u"Envelope Monarch", 3.875, 7.5, kInch}, {u"6 3/4 Envelope", 3.625, 6.5, kInch},
+      {u"US Std Fanfold", 14.875, 11, kInch}, {u"German Std Fanfold", 8.5, 12, kInch},
+      {u"German Legal Fanfold", 8.5, 13, kInch},
+  };
+  host::ResetWorld();
+  const os::PrinterHandle printer = host::AddPrinter({u"Forms", u"Driver", std::nullopt, 0, {}});
+  const std::optional<std::vector<os::FormInfo>> forms = os::EnumForms(printer);
+  ASSERT_TRUE(forms);
+  ASSERT_EQ(forms->size(), std::size(kForms));
+  for (std::size_t i = 0; i < forms->size(); ++i) {
+    const os::FormInfo& f = (*forms)[i];
+    const std::int32_t cx = static_cast<std::int32_t>(kForms[i].width * kForms[i].unit + 0.5);
+    const std::int32_t cy = static_cast<std::int32_t>(kForms[i].height * kForms[i].unit + 0.5);
+    SCOPED_TRACE(host::ToUtf8(kForms[i].name));
+    EXPECT_EQ(f.name, kForms[i].name);
+    EXPECT_EQ(f.flags, 2u);  // FORM_BUILTIN
+    EXPECT_EQ(std::tie(f.size.cx, f.size.cy), std::tie(cx, cy));
+    EXPECT_EQ(std::tie(f.imageableArea.left, f.imageableArea.top, f.imageableArea.right,
+                       f.imageableArea.bottom),
+              std::make_tuple(0, 0, cx, cy));
+  }
+  EXPECT_FALSE(os::EnumForms(nullptr));
+  host::ResetWorld();
+}
+
+// 8-bit top-down bitmaps, rows padded to four bytes; no side may be 0.
+TEST(HostWorld, EngineSurfacesOfEveryShape) {
+  const struct {
+    std::int32_t cx, cy;
+    std::int32_t stride;  // 0: refused
+  } kCases[] = {{1, 1, 4}, {0, 1, 0}, {1, 0, 0}, {-1, 5, 0}, {4, 3, 4}, {5, 2, 8}, {8, 1, 8}};
+  host::ResetWorld();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(::testing::Message() << c.cx << " x " << c.cy);
+    const winabi::HSURF handle = os::EngCreateBitmap(winabi::SIZEL{c.cx, c.cy});
+    ASSERT_EQ(handle != nullptr, c.stride != 0);
+    if (handle == nullptr) continue;
+    winabi::SURFOBJ* surface = os::EngLockSurface(handle);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->lDelta, c.stride);
+    EXPECT_EQ(surface->cjBits, static_cast<winabi::ULONG>(c.stride * c.cy));
+    EXPECT_EQ(std::tie(surface->sizlBitmap.cx, surface->sizlBitmap.cy), std::tie(c.cx, c.cy));
+    os::EngUnlockSurface(surface);
+    EXPECT_TRUE(os::EngDeleteSurface(handle));
+    EXPECT_FALSE(os::EngDeleteSurface(handle));
+  }
+  EXPECT_EQ(host::TheWorld().surfacesLive, 0);
+  host::ResetWorld();
+}
+
+// Both sides of every range: one, two, three and four bytes, the surrogate
+// ranges' edges, and surrogates that make no pair (kept as three bytes each,
+// as they come back).
+TEST(HostWorld, Utf16AndUtf8BothWays) {
+  const struct {
+    std::u16string wide;
+    std::string narrow;
+  } kCases[] = {
+      {u"\x7F", "\x7F"},
+      {u"\x80", "\xC2\x80"},
+      {u"\u07FF", "\xDF\xBF"},
+      {u"\u0800", "\xE0\xA0\x80"},
+      {u"\uD7FF", "\xED\x9F\xBF"},
+      {u"\uE000", "\xEE\x80\x80"},
+      {u"\uFFFF", "\xEF\xBF\xBF"},
+      {u"\U00010000", "\xF0\x90\x80\x80"},
+      {u"\U0001F600", "\xF0\x9F\x98\x80"},
+      {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+      {std::u16string{0xD800, 0xDFFF}, "\xF0\x90\x8F\xBF"},
+      {std::u16string{0xDBFF, 0xDC00}, "\xF4\x8F\xB0\x80"},
+      {std::u16string{0xD800, 0xDBFF}, "\xED\xA0\x80\xED\xAF\xBF"},
+      {std::u16string{0xD800, 0xE000}, "\xED\xA0\x80\xEE\x80\x80"},
+      {std::u16string{0xDC00, 0xDC00}, "\xED\xB0\x80\xED\xB0\x80"},
+      {std::u16string{u'a', 0xD800}, "a\xED\xA0\x80"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(host::ToUtf8(c.wide), c.narrow) << host::ToUtf8(c.wide).size();
+    EXPECT_EQ(host::FromUtf8(c.narrow), c.wide) << c.narrow.size();
+  }
+}
+#endif
 
 }  // namespace

@@ -50,12 +50,13 @@ TEST_F(FormTest, FormRecordKeepsTopAndBottomOnlyForContinuousMedia) {
   ExpectForm(settings::FormFromMedia(u"A", media).value(), 100000, 150000, 1000, 0, 99000, 150000);
   media.numLabelMediaType = 3;
   ExpectForm(settings::FormFromMedia(u"A", media).value(), 100000, 150000, 1000, 1000, 99000, 149000);
-  // Single-precision products, truncated: 50.8 * 1000 is 50799.996 in float.
+  // Single-precision products, then truncated: 50.8f and 1.4f times 1000
+  // round up to whole numbers in float (in double they stay just below).
   media.mmLabelWidth = 50.8f;
   media.mmLeftMargin = 1.4f;
   const os::FormInfo f = settings::FormFromMedia(u"A", media).value();
-  EXPECT_EQ(f.size.cx, static_cast<std::int32_t>(50.8f * 1000.0f));
-  EXPECT_EQ(f.imageableArea.left, static_cast<std::int32_t>(1.4f * 1000.0f));
+  EXPECT_EQ(f.size.cx, 50800);
+  EXPECT_EQ(f.imageableArea.left, 1400);
 }
 
 TEST_F(FormTest, GetFormSizeIsCaseInsensitiveWithOneBasedPosition) {

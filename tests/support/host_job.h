@@ -3,6 +3,8 @@
 // builds it. Bands are 8-bit grey rows.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,13 +14,28 @@
 #include <vector>
 
 #include "capture/engine_hooks.h"
+#include "capture/job_state.h"
 #include "capture/pdev_state.h"
 #include "frame/private_devmode.h"
+#include "output/page_counters.h"
 #include "platform/host/world.h"
 #include "support/fake_driver.h"
 #include "support/plugin.h"
 
 namespace testing_support {
+
+// The process as the spooler finds it before its first job: a fresh host
+// world, job state and page counters.
+inline void ResetProcess() {
+  host::ResetWorld();
+  capture::ResetJobState();
+  output::ResetPageCounters();
+}
+
+struct FreshProcessTest : ::testing::Test {
+  void SetUp() override { ResetProcess(); }
+  void TearDown() override { host::ResetWorld(); }
+};
 
 class HostJob {
  public:

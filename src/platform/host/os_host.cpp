@@ -532,7 +532,8 @@ bool SendConsoleMessage(const std::u16string& title, const std::u16string& text)
 // ---- String resources and the heap ----
 
 int LoadStringW(ModuleHandle module, std::uint32_t id, char16_t* buffer, int capacity) {
-  if (buffer == nullptr || capacity < 1) return 0;
+  // As on Windows, a buffer with room for no character is left as it is.
+  if (buffer == nullptr || capacity < 2) return 0;
   const host::World& w = host::TheWorld();
   const auto& table = module == ThisModule() ? w.pluginStrings : w.resourceModuleStrings;
   auto it = table.find(id);
