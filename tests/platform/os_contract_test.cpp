@@ -356,7 +356,9 @@ TEST(StringResourceContract, MessageTableOfThisModule) {
     const int n = os::LoadStringW(os::ThisModule(), 82, buffer, capacity);
     const int kept = std::min(capacity - 1, static_cast<int>(text.size()));
     EXPECT_EQ(n, kept) << capacity;
-    if (capacity > 1) EXPECT_EQ(std::u16string(buffer, kept + 1), text.substr(0, kept) + u'\0');
+    if (capacity > 1) {
+      EXPECT_EQ(std::u16string(buffer, kept + 1), text.substr(0, kept) + u'\0');
+    }
     EXPECT_EQ(buffer[capacity > 1 ? capacity : 0], u'?') << capacity;  // nothing written beyond
   }
 }
