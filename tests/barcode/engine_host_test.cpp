@@ -92,15 +92,16 @@ void KeepQrFinders(const char* stage, const barcode::ScanContext& ctx) {
 }
 
 TEST(ScanEngine, QrFinderPointsReachThePostStage) {
-  const fixtures::Matrix m = fixtures::EncodeMatrix(BARCODE_QRCODE, "https://example.com/label/0042");
+  const fixtures::Matrix m =
+      fixtures::EncodeMatrix(BARCODE_QRCODE, "https://example.com/label/0042");
   const int n = m.rows, module = 6, origin = 40;
   Page page(2 * origin + n * module, 2 * origin + n * module);
   fixtures::DrawMatrix(&page, m, page.width / 2.0, page.height / 2.0, module, 0);
   Scanner scanner(page);
   qrFinders.clear();
   barcode::test_hooks::ObserveStages(KeepQrFinders);
-  const int32_t code =
-      scanner.Scan(1, nullptr, barcode_test::GroupOptions(&barcode::ScanOptions::qrCode, {barcode::kQrCode}));
+  const int32_t code = scanner.Scan(
+      1, nullptr, barcode_test::GroupOptions(&barcode::ScanOptions::qrCode, {barcode::kQrCode}));
   barcode::test_hooks::ObserveStages(nullptr);
   ASSERT_EQ(code, 0);
   const double near = origin + 3.5 * module, far = origin + (n - 3.5) * module;
@@ -111,7 +112,8 @@ TEST(ScanEngine, QrFinderPointsReachThePostStage) {
   for (const auto& centre : centres) {
     int close = 0;
     for (const barcode::FinderPoint& p : qrFinders)
-      close += std::hypot(p.x + 0.5 - centre[0], p.y + 0.5 - centre[1]) <= 0.5 && p.size == 3 * module;
+      close +=
+          std::hypot(p.x + 0.5 - centre[0], p.y + 0.5 - centre[1]) <= 0.5 && p.size == 3 * module;
     EXPECT_EQ(close, 1) << centre[0] << "," << centre[1];
   }
 }
@@ -128,9 +130,11 @@ TEST(ScanEngine, PixelsAroundTheImageNeitherReadNorWritten) {
   fixtures::DrawLinear(&page, c128, {150, 25, 2, 50, 0}, 4);
   const std::vector<uint8_t> c39 = fixtures::EncodeLinear(BARCODE_CODE39, "LEFT");
   fixtures::DrawLinear(&page, c39, {c39.size() + 2.0, 200, 2, 60, 0}, 1);
-  fixtures::DrawLinear(&page, fixtures::EncodeLinear(BARCODE_EANX, "9638507"), {200, 334, 2, 52, 180}, 4);
+  fixtures::DrawLinear(&page, fixtures::EncodeLinear(BARCODE_EANX, "9638507"),
+                       {200, 334, 2, 52, 180}, 4);
   fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_QRCODE, "RIGHT"), 374, 150, 4, 0, 2);
-  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "CORNER"), 380, 320, 5, 0, 1);
+  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "CORNER"), 380, 320, 5, 0,
+                       1);
   barcode::ScanOptions all{};
   all.linear = all.qrCode = all.dataMatrix = all.hanXin = all.pdf417 = all.bullseye = 1;
   for (int t = 0; t < 16; ++t) all.types[t] = 1;

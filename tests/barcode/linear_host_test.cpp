@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,12 +74,30 @@ const RoundTrip kRoundTrips[] = {
     {BARCODE_CODE128, Ascii('P', 127), barcode::ReadCode128, "CODE_128", Ascii('P', 127)},
     {BARCODE_CODE128, Pairs(0, 49), barcode::ReadCode128, "CODE_128", Pairs(0, 49)},
     {BARCODE_CODE128, Pairs(50, 99), barcode::ReadCode128, "CODE_128", Pairs(50, 99)},
-    {BARCODE_CODE128, "\x01" "a\x02", barcode::ReadCode128, "CODE_128", "a"},
-    {BARCODE_CODE128, "\x01\x02" "abcdef\x03\x04", barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128, "abc\x01" "def", barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128, "abc\x01\x02\x03\x04" "def", barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128, "\x01\x02" "12345678", barcode::ReadCode128, "CODE_128", "12345678"},
-    {BARCODE_CODE128, "12345678\x01" "AB", barcode::ReadCode128, "CODE_128", "12345678AB"},
+    {BARCODE_CODE128,
+     "\x01"
+     "a\x02",
+     barcode::ReadCode128, "CODE_128", "a"},
+    {BARCODE_CODE128,
+     "\x01\x02"
+     "abcdef\x03\x04",
+     barcode::ReadCode128, "CODE_128", "abcdef"},
+    {BARCODE_CODE128,
+     "abc\x01"
+     "def",
+     barcode::ReadCode128, "CODE_128", "abcdef"},
+    {BARCODE_CODE128,
+     "abc\x01\x02\x03\x04"
+     "def",
+     barcode::ReadCode128, "CODE_128", "abcdef"},
+    {BARCODE_CODE128,
+     "\x01\x02"
+     "12345678",
+     barcode::ReadCode128, "CODE_128", "12345678"},
+    {BARCODE_CODE128,
+     "12345678\x01"
+     "AB",
+     barcode::ReadCode128, "CODE_128", "12345678AB"},
     {BARCODE_CODE128, "12345678ab", barcode::ReadCode128, "CODE_128", "12345678ab"},
     // The check character's rendering: none for 102 (FNC1), "!" for 1,
     // two digits in set C.
@@ -87,8 +107,7 @@ const RoundTrip kRoundTrips[] = {
     // FNC1 first makes GS1-128 and, like a later one, adds nothing.
     {BARCODE_GS1_128, "[01]09501101530003", barcode::ReadCode128, "GS1_128", "0109501101530003",
      nullptr, true},
-    {BARCODE_GS1_128, "[10]AB12[21]X", barcode::ReadCode128, "GS1_128", "10AB1221X", nullptr,
-     true},
+    {BARCODE_GS1_128, "[10]AB12[21]X", barcode::ReadCode128, "GS1_128", "10AB1221X", nullptr, true},
     // ITF: every digit in the bars and in the spaces.
     {BARCODE_C25INTER, "0123456789", barcode::ReadItf, "ITF", "0123456789"},
     {BARCODE_C25INTER, "1032547698", barcode::ReadItf, "ITF", "1032547698"},
@@ -97,50 +116,39 @@ const RoundTrip kRoundTrips[] = {
     {BARCODE_CODABAR, "B-$:/.+C", barcode::ReadCodabar, "CODABAR", "-$:/.+"},
     {BARCODE_CODABAR, "C1D", barcode::ReadCodabar, "CODABAR", "1"},
     {BARCODE_CODABAR, "D-A", barcode::ReadCodabar, "CODABAR", "-"},
-    // EAN-13, one symbol per first digit: every digit in L, G and R.
-    {BARCODE_EANX, "012345678901", barcode::ReadEanUpc, "UPC_A", "123456789012"},
-    {BARCODE_EANX, "123456789012", barcode::ReadEanUpc, "EAN_13", "1234567890128"},
-    {BARCODE_EANX, "234567890123", barcode::ReadEanUpc, "EAN_13", "2345678901234"},
-    {BARCODE_EANX, "345678901234", barcode::ReadEanUpc, "EAN_13", "3456789012340"},
-    {BARCODE_EANX, "456789012345", barcode::ReadEanUpc, "EAN_13", "4567890123456"},
-    {BARCODE_EANX, "567890123456", barcode::ReadEanUpc, "EAN_13", "5678901234562"},
-    {BARCODE_EANX, "678901234567", barcode::ReadEanUpc, "EAN_13", "6789012345678"},
-    {BARCODE_EANX, "789012345678", barcode::ReadEanUpc, "EAN_13", "7890123456784"},
-    {BARCODE_EANX, "890123456789", barcode::ReadEanUpc, "EAN_13", "8901234567890"},
-    {BARCODE_EANX, "901234567890", barcode::ReadEanUpc, "EAN_13", "9012345678906"},
-    {BARCODE_UPCA, "01234567890", barcode::ReadEanUpc, "UPC_A", "012345678905"},
-    // EAN-8: every digit left and right.
-    {BARCODE_EANX, "0123456", barcode::ReadEanUpc, "EAN_8", "01234565"},
-    {BARCODE_EANX, "4567890", barcode::ReadEanUpc, "EAN_8", "45678905"},
-    {BARCODE_EANX, "8901234", barcode::ReadEanUpc, "EAN_8", "89012345"},
-    {BARCODE_EANX, "2345789", barcode::ReadEanUpc, "EAN_8", "23457898"},
+};
+
+// EAN/UPC numbers in full; zint gets them without the check digit.
+const struct {
+  int zint;
+  const char* name;
+  const char* numbers;
+} kNumbers[] = {
+    // EAN-13, one per first digit (0: UPC-A): every digit in L, G and R.
+    {BARCODE_EANX, "EAN_13",
+     "0123456789012 1234567890128 2345678901234 3456789012340 4567890123456 5678901234562 "
+     "6789012345678 7890123456784 8901234567890 9012345678906"},
+    {BARCODE_UPCA, "UPC_A", "012345678905"},
+    {BARCODE_EANX, "EAN_8", "01234565 45678905 89012345 23457898"},  // every digit left and right
     // UPC-E: both number systems with every check digit (all twenty parity
     // rows), every last digit (each expansion), every digit in L and G.
-    {BARCODE_UPCE, "0000000", barcode::ReadEanUpc, "UPC_E", "00000000"},
-    {BARCODE_UPCE, "0000311", barcode::ReadEanUpc, "UPC_E", "00003113"},
-    {BARCODE_UPCE, "0000622", barcode::ReadEanUpc, "UPC_E", "00006226"},
-    {BARCODE_UPCE, "0159313", barcode::ReadEanUpc, "UPC_E", "01593139"},
-    {BARCODE_UPCE, "0634764", barcode::ReadEanUpc, "UPC_E", "06347642"},
-    {BARCODE_UPCE, "0426975", barcode::ReadEanUpc, "UPC_E", "04269755"},
-    {BARCODE_UPCE, "0318626", barcode::ReadEanUpc, "UPC_E", "03186268"},
-    {BARCODE_UPCE, "0585977", barcode::ReadEanUpc, "UPC_E", "05859771"},
-    {BARCODE_UPCE, "0002488", barcode::ReadEanUpc, "UPC_E", "00024884"},
-    {BARCODE_UPCE, "0269839", barcode::ReadEanUpc, "UPC_E", "02698397"},
-    {BARCODE_UPCE, "1123600", barcode::ReadEanUpc, "UPC_E", "11236005"},
-    {BARCODE_UPCE, "1123911", barcode::ReadEanUpc, "UPC_E", "11239118"},
-    {BARCODE_UPCE, "1470452", barcode::ReadEanUpc, "UPC_E", "14704521"},
-    {BARCODE_UPCE, "1995623", barcode::ReadEanUpc, "UPC_E", "19956234"},
-    {BARCODE_UPCE, "1045654", barcode::ReadEanUpc, "UPC_E", "10456547"},
-    {BARCODE_UPCE, "1996245", barcode::ReadEanUpc, "UPC_E", "19962450"},
-    {BARCODE_UPCE, "1442226", barcode::ReadEanUpc, "UPC_E", "14422263"},
-    {BARCODE_UPCE, "1125777", barcode::ReadEanUpc, "UPC_E", "11257776"},
-    {BARCODE_UPCE, "1917988", barcode::ReadEanUpc, "UPC_E", "19179889"},
-    {BARCODE_UPCE, "1284779", barcode::ReadEanUpc, "UPC_E", "12847792"},
+    {BARCODE_UPCE, "UPC_E",
+     "00000000 00003113 00006226 01593139 06347642 04269755 03186268 05859771 00024884 02698397 "
+     "11236005 11239118 14704521 19956234 10456547 19962450 14422263 11257776 19179889 12847792"},
 };
 
 TEST(LinearRoundTrip, EveryCharacterOfEverySymbology) {
+  std::vector<RoundTrip> rows(std::begin(kRoundTrips), std::end(kRoundTrips));
+  for (const auto& n : kNumbers) {
+    std::istringstream numbers(n.numbers);
+    for (std::string number; numbers >> number;) {
+      const bool upcA = n.zint == BARCODE_EANX && number.size() == 13 && number[0] == '0';
+      rows.push_back({n.zint, number.substr(0, number.size() - 1), barcode::ReadEanUpc,
+                      upcA ? "UPC_A" : n.name, upcA ? number.substr(1) : number});
+    }
+  }
   int row = 0;
-  for (const RoundTrip& t : kRoundTrips) {
+  for (const RoundTrip& t : rows) {
     SCOPED_TRACE(testing::Message() << t.name << " row " << row << " '" << t.data << "'");
     const uint32_t x = 1 + row++ % 3;
     const std::vector<uint8_t> modules = fixtures::EncodeLinear(t.zint, t.data, t.gs1);
@@ -176,14 +184,15 @@ struct Edge {
   bool atEdge;
 };
 const Edge kEdges[] = {
-    {BARCODE_CODE39, "EDGE", barcode::ReadCode39, 13, 13, true},  // over half a 12-module "*"
-    {BARCODE_CODABAR, "A12B", barcode::ReadCodabar, 11, 11, false},  // over half of A or B
-    {BARCODE_C25INTER, "1234", barcode::ReadItf, 11, 11, true},     // over 5 narrow
-    {BARCODE_CODE128, "EDGE", barcode::ReadCode128, 10, 10, true},  // 5 of the start's 11
+    {BARCODE_CODE39, "EDGE", barcode::ReadCode39, 13, 13, true},        // over half a 12-module "*"
+    {BARCODE_CODABAR, "A12B", barcode::ReadCodabar, 11, 11, false},     // over half of A or B
+    {BARCODE_C25INTER, "1234", barcode::ReadItf, 11, 11, true},         // over 5 narrow
+    {BARCODE_CODE128, "EDGE", barcode::ReadCode128, 10, 10, true},      // 5 of the start's 11
     {BARCODE_EANX, "950110153000", barcode::ReadEanUpc, 11, 11, true},  // over 5 of the guard's 3
     {BARCODE_EANX, "9638507", barcode::ReadEanUpc, 11, 11, true},
     {BARCODE_UPCE, "0123456", barcode::ReadEanUpc, 11, 11, true},
-    {BARCODE_CODE93, "EDGE", barcode::ReadCode93, 10, 9, false},  // over half the start, half the stop
+    {BARCODE_CODE93, "EDGE", barcode::ReadCode93, 10, 9,
+     false},  // over half the start, half the stop
 };
 
 TEST(LinearReaders, QuietZoneEachSideAtItsLimit) {
@@ -213,7 +222,8 @@ TEST(LinearReaders, QuietZoneEachSideAtItsLimit) {
   for (uint8_t m : fixtures::EncodeLinear(BARCODE_CODE39, "CD")) joined.push_back(m);
   EXPECT_STREQ(Read(barcode::ReadCode39, ModuleRuns(joined, 2, 24, 24)).out.text, "ABCD");
   // ITF with half a digit pair taken out is not a multiple of ten runs.
-  std::vector<uint32_t> itf = ModuleRuns(fixtures::EncodeLinear(BARCODE_C25INTER, "123456"), 2, 20, 20);
+  std::vector<uint32_t> itf =
+      ModuleRuns(fixtures::EncodeLinear(BARCODE_C25INTER, "123456"), 2, 20, 20);
   itf.erase(itf.begin() + 5, itf.begin() + 10);
   EXPECT_FALSE(Read(barcode::ReadItf, itf).found);
 }
