@@ -58,6 +58,7 @@ const std::string kCode39Set = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
 // Set A's control characters add nothing to the text; single digits keep
 // zint in set A.
 const std::string kSetA1 = Ascii(' ', '/') + "0:1;2<3=4>5?6 7 8 9", kSetA2 = Ascii('@', '_');
+const std::string C1 = "\x01", C2 = "\x1f";
 
 const RoundTrip kRoundTrips[] = {
     {BARCODE_CODE39, kCode39Set, barcode::ReadCode39, "CODE_39", kCode39Set},
@@ -68,36 +69,19 @@ const RoundTrip kRoundTrips[] = {
     {BARCODE_CODE93, std::string("A\0B", 3), barcode::ReadCode93, "CODE_93", "AbUB"},
     {BARCODE_CODE93, "TEST93", barcode::ReadCode93, "CODE_93", "TEST93", "TEST93+6"},
     // Code 128: every value of sets A, B and C, and each change of set.
-    {BARCODE_CODE128, "\x01" + kSetA1, barcode::ReadCode128, "CODE_128", kSetA1},
-    {BARCODE_CODE128, "\x01" + kSetA2 + "\x1f", barcode::ReadCode128, "CODE_128", kSetA2},
+    {BARCODE_CODE128, C1 + kSetA1, barcode::ReadCode128, "CODE_128", kSetA1},
+    {BARCODE_CODE128, C1 + kSetA2 + C2, barcode::ReadCode128, "CODE_128", kSetA2},
     {BARCODE_CODE128, Ascii(' ', 'O'), barcode::ReadCode128, "CODE_128", Ascii(' ', 'O')},
     {BARCODE_CODE128, Ascii('P', 127), barcode::ReadCode128, "CODE_128", Ascii('P', 127)},
     {BARCODE_CODE128, Pairs(0, 49), barcode::ReadCode128, "CODE_128", Pairs(0, 49)},
     {BARCODE_CODE128, Pairs(50, 99), barcode::ReadCode128, "CODE_128", Pairs(50, 99)},
-    {BARCODE_CODE128,
-     "\x01"
-     "a\x02",
-     barcode::ReadCode128, "CODE_128", "a"},
-    {BARCODE_CODE128,
-     "\x01\x02"
-     "abcdef\x03\x04",
-     barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128,
-     "abc\x01"
-     "def",
-     barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128,
-     "abc\x01\x02\x03\x04"
-     "def",
-     barcode::ReadCode128, "CODE_128", "abcdef"},
-    {BARCODE_CODE128,
-     "\x01\x02"
-     "12345678",
-     barcode::ReadCode128, "CODE_128", "12345678"},
-    {BARCODE_CODE128,
-     "12345678\x01"
-     "AB",
-     barcode::ReadCode128, "CODE_128", "12345678AB"},
+    {BARCODE_CODE128, C1 + "a" + C2, barcode::ReadCode128, "CODE_128", "a"},
+    {BARCODE_CODE128, C1 + C2 + "abcdef" + C1 + C2, barcode::ReadCode128, "CODE_128", "abcdef"},
+    {BARCODE_CODE128, "abc" + C1 + "def", barcode::ReadCode128, "CODE_128", "abcdef"},
+    {BARCODE_CODE128, "abc" + C1 + C2 + C1 + C2 + "def", barcode::ReadCode128, "CODE_128",
+     "abcdef"},
+    {BARCODE_CODE128, C1 + C2 + "12345678", barcode::ReadCode128, "CODE_128", "12345678"},
+    {BARCODE_CODE128, "12345678" + C1 + "AB", barcode::ReadCode128, "CODE_128", "12345678AB"},
     {BARCODE_CODE128, "12345678ab", barcode::ReadCode128, "CODE_128", "12345678ab"},
     // The check character's rendering: none for 102 (FNC1), "!" for 1,
     // two digits in set C.
