@@ -285,6 +285,12 @@ TEST(DataMatrixDamage, ReadUpToHalfTheCheckCodewordsWrongAndNeverAWrongTextBeyon
       EXPECT_EQ(found[0].text, data);
     }
   }
+  // A whole symbol whose text is empty (a lone NUL) is not reported either.
+  const Matrix nul = fixtures::EncodeMatrix(BARCODE_DATAMATRIX, std::string(1, '\0'), Options(3));
+  ASSERT_EQ(nul.rows, 14);
+  Page page(200, 200);
+  fixtures::DrawMatrix(&page, nul, 100, 100, 5, 0);
+  EXPECT_EQ(Scan(page).size(), 0u);
 }
 
 // A 4x6-inch page at 300 dpi with text, three symbols and two more copies
