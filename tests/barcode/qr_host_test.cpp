@@ -157,24 +157,4 @@ TEST(QrReader, DamagedAndUndecodableSymbols) {
   }
 }
 
-TEST(QrReader, EverySymbolAndEveryCopyOnAPage) {
-  const char* texts[] = {"FIRST", "second symbol", "333", "FIRST", "FIRST"};
-  const double at[][3] = {
-      {150, 150, 0}, {450, 160, 90}, {160, 450, 180}, {460, 460, 3}, {300, 700, 0}};
-  Page page(620, 860);
-  for (int k = 0; k < 5; ++k)
-    fixtures::DrawMatrix(&page, Qr({2, 2, k, texts[k], 4, 0}), at[k][0], at[k][1], 4, at[k][2]);
-  fixtures::Rng rng(3);
-  fixtures::DrawClutter(&page, &rng, 0, 0);
-  const std::vector<barcode::SymbolResult> found = Scan(page);
-  ASSERT_EQ(found.size(), 5u);
-  for (int k = 0; k < 5; ++k) {
-    int near = 0;
-    for (const barcode::SymbolResult& r : found)
-      near += std::hypot(r.centreX - at[k][0], r.centreY - at[k][1]) < 8 &&
-              r.text == std::string(texts[k]);
-    EXPECT_EQ(near, 1) << k;
-  }
-}
-
 }  // namespace
