@@ -198,6 +198,8 @@ TEST(LinearReaders, QuietZoneEachSideAtItsLimit) {
     // The start at the row's first dark run, then behind an empty one.
     EXPECT_EQ(Read(e.reader, ModuleRuns(modules, 2, 0, 40)).found, e.atEdge);
     EXPECT_EQ(Read(e.reader, ModuleRuns(modules, 2, 2, 40)).found, e.atEdge);
+    // A stop at the row's end needs no full zone after it.
+    EXPECT_TRUE(Read(e.reader, ModuleRuns(modules, 2, 40, e.after - 1)).found);
   }
   // A Code 39 "*" with too little light after it is passed over: two
   // symbols one module apart read as one.

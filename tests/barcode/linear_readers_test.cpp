@@ -81,6 +81,20 @@ TEST(Code93, ShiftPairsWithoutMeaningStayAsRead) {
   }
 }
 
+// The text holds 7999 symbol characters with the two checks; a symbol of
+// one more is not read.
+TEST(Code93, LongestSymbolFitsTheText) {
+  for (int values : {7999, 8000}) {
+    Row row;
+    Code93Symbol(std::string(values - 2, 'A'), &row);
+    barcode::ReaderOutput out{};
+    bool found = false;
+    ASSERT_EQ(barcode::ReadCode93(row.Close(), &out, &found), 0);
+    ASSERT_EQ(found, values == 7999);
+    EXPECT_EQ(std::string(out.text).size(), found ? 7997u : 0u);
+  }
+}
+
 // EAN/UPC digit widths (space, bar, space, bar): L patterns, then G.
 const char* const kLeft[10] = {"3211", "2221", "2122", "1411", "1132",
                                "1231", "1114", "1312", "1213", "3112"};
