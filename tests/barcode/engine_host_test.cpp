@@ -1,10 +1,13 @@
 // Engine and reader edge cases on zint-drawn symbols.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <zint.h>
 
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "barcode/group_stages.h"
@@ -18,23 +21,6 @@ namespace {
 using fixtures::Page;
 
 using barcode_test::Scanner;
-
-// Runs of one module row with x pixels a module, dark first.
-std::vector<uint32_t> ModuleRuns(const std::vector<uint8_t>& modules, int quiet, int x) {
-  std::vector<uint32_t> runs;
-  std::vector<uint8_t> px(quiet, 0);
-  px.insert(px.end(), modules.begin(), modules.end());
-  px.insert(px.end(), quiet, 0);
-  uint8_t colour = 1;
-  size_t i = 0;
-  while (i < px.size()) {
-    uint32_t n = 0;
-    while (i < px.size() && px[i] == colour) ++i, n += x;
-    runs.push_back(n);
-    colour ^= 1;
-  }
-  return runs;
-}
 
 TEST(ScanEngine, HundredAndFirstSymbolDroppedAndErasedSymbolsNotFoundAgain) {
   std::vector<uint8_t> modules = fixtures::EncodeLinear(BARCODE_CODE39, "A1");
@@ -75,81 +61,6 @@ TEST(ScanEngine, ShortBarsAreNeverRead) {
   }
 }
 
-TEST(LinearReaders, RunListEdgeCases) {
-  barcode::ReaderOutput out{};
-  bool found = false;
-  auto read = [&](barcode::LinearReader reader, std::vector<uint32_t> runs) {
-    out = barcode::ReaderOutput{};
-    barcode::RunList list{static_cast<int32_t>(runs.size()), runs.data()};
-    EXPECT_EQ(reader(list, &out, &found), 0);
-    return found ? std::string(out.text) : std::string("-");
-  };
-  // Code 128 touching the left edge: read without a leading quiet zone,
-  // whether the row starts dark (index 0) or light (an empty first run).
-  std::vector<uint8_t> c128 = fixtures::EncodeLinear(BARCODE_CODE128, "EDGE");
-  std::vector<uint32_t> edge = ModuleRuns(c128, 0, 3);
-  edge.push_back(30);
-  EXPECT_EQ(read(barcode::ReadCode128, edge), "EDGE");
-  std::vector<uint32_t> lightFirst = {0, 2};
-  lightFirst.insert(lightFirst.end(), edge.begin(), edge.end());
-  EXPECT_EQ(read(barcode::ReadCode128, lightFirst), "EDGE");
-  EXPECT_DOUBLE_EQ(out.moduleSize, 3.0);
-  // A start deeper in the row (index 3 on) needs its quiet zone.
-  std::vector<uint32_t> crowded = {4, 3, 4, 3};
-  crowded.insert(crowded.end(), edge.begin(), edge.end());
-  EXPECT_EQ(read(barcode::ReadCode128, crowded), "-");
-
-  // ITF: half a digit pair taken out leaves runs that are not a multiple
-  // of ten between the guards, so it cannot be read.
-  std::vector<uint8_t> itf = fixtures::EncodeLinear(BARCODE_C25INTER, "123456");
-  std::vector<uint32_t> runs = ModuleRuns(itf, 10, 2);
-  EXPECT_EQ(read(barcode::ReadItf, runs), "123456");
-  std::vector<uint32_t> odd = runs;
-  odd.erase(odd.begin() + 5, odd.begin() + 10);
-  EXPECT_EQ(read(barcode::ReadItf, odd), "-");
-
-  // EAN-13 with a leading 0 is UPC-A, twelve digits in both texts.
-  std::vector<uint8_t> ean = fixtures::EncodeLinear(BARCODE_EANX, "012345678901");
-  EXPECT_EQ(read(barcode::ReadEanUpc, ModuleRuns(ean, 10, 2)), "123456789012");
-  EXPECT_STREQ(out.name, "UPC_A");
-  EXPECT_STREQ(out.secondText, "123456789012");
-
-  // Code 39 "*" inside a longer run of characters is passed over.
-  std::vector<uint8_t> a = fixtures::EncodeLinear(BARCODE_CODE39, "AB");
-  std::vector<uint8_t> b = fixtures::EncodeLinear(BARCODE_CODE39, "CD");
-  std::vector<uint8_t> joined = a;
-  joined.push_back(0);
-  joined.insert(joined.end(), b.begin(), b.end());
-  EXPECT_EQ(read(barcode::ReadCode39, ModuleRuns(joined, 12, 2)), "ABCD");
-
-  // Code 128 with FNC1 first is GS1-128 with no character for the FNC1;
-  // the second text keeps the check character's rendering (if it has one).
-  std::vector<uint8_t> gs1 = fixtures::EncodeLinear(BARCODE_GS1_128, "[10]AB12", true);
-  EXPECT_EQ(read(barcode::ReadCode128, ModuleRuns(gs1, 10, 2)), "10AB12");
-  EXPECT_STREQ(out.name, "GS1_128");
-  EXPECT_EQ(std::string(out.secondText).substr(0, 6), "10AB12");
-  std::vector<uint8_t> plain = fixtures::EncodeLinear(BARCODE_CODE128, "AB");
-  EXPECT_EQ(read(barcode::ReadCode128, ModuleRuns(plain, 10, 2)), "AB");
-  // Set B: start 104 + 33 + 2 * 34 = 205, mod 103 = 102 (FNC1: no rendering)
-  EXPECT_STREQ(out.secondText, "AB");
-  std::vector<uint8_t> withCheck = fixtures::EncodeLinear(BARCODE_CODE128, "AC");
-  EXPECT_EQ(read(barcode::ReadCode128, ModuleRuns(withCheck, 10, 2)), "AC");
-  // 104 + 33 + 2 * 35 = 207, mod 103 = 1: rendered as "!".
-  EXPECT_STREQ(out.secondText, "AC!");
-
-  // Code 93: the check characters are in the second text only.
-  std::vector<uint8_t> c93 = fixtures::EncodeLinear(BARCODE_CODE93, "TEST93");
-  EXPECT_EQ(read(barcode::ReadCode93, ModuleRuns(c93, 10, 2)), "TEST93");
-  EXPECT_EQ(std::string(out.secondText).substr(0, 6), "TEST93");
-  EXPECT_EQ(std::string(out.secondText).size(), 8u);
-
-  // Codabar start and stop go to their own fields.
-  std::vector<uint8_t> cb = fixtures::EncodeLinear(BARCODE_CODABAR, "C1234D");
-  EXPECT_EQ(read(barcode::ReadCodabar, ModuleRuns(cb, 10, 2)), "1234");
-  EXPECT_EQ(out.codabarStart, 'C');
-  EXPECT_EQ(out.codabarStop, 'D');
-}
-
 TEST(ThinRunFilter, ClosesHolesKeepsGaps) {
   // A dark block with a one-pixel light hole, and a barcode-like light gap
   // running down the whole block.
@@ -183,30 +94,19 @@ void KeepQrFinders(const char* stage, const barcode::ScanContext& ctx) {
 }
 
 TEST(ScanEngine, QrFinderPointsReachThePostStage) {
-  zint_symbol* symbol = ZBarcode_Create();
-  symbol->symbology = BARCODE_QRCODE;
-  const std::string data = "https://example.com/label/0042";
-  ASSERT_LT(ZBarcode_Encode(symbol, reinterpret_cast<const unsigned char*>(data.data()),
-                            static_cast<int>(data.size())),
-            ZINT_ERROR);
-  const int n = symbol->width, m = 6, origin = 40;
-  Page page(2 * origin + n * m, 2 * origin + n * m);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c)
-      if (symbol->encoded_data[r][c / 8] >> (c % 8) & 1)
-        for (int y = 0; y < m; ++y)
-          for (int x = 0; x < m; ++x) page.at(origin + c * m + x, origin + r * m + y) = 0;
-  ZBarcode_Delete(symbol);
+  const fixtures::Matrix m =
+      fixtures::EncodeMatrix(BARCODE_QRCODE, "https://example.com/label/0042");
+  const int n = m.rows, module = 6, origin = 40;
+  Page page(2 * origin + n * module, 2 * origin + n * module);
+  fixtures::DrawMatrix(&page, m, page.width / 2.0, page.height / 2.0, module, 0);
   Scanner scanner(page);
-  barcode::ScanOptions o{};
-  o.qrCode = 1;
-  o.types[barcode::kQrCode] = 1;
   qrFinders.clear();
   barcode::test_hooks::ObserveStages(KeepQrFinders);
-  const int32_t code = barcode::ScanSymbols(&scanner.image, 1, &scanner.list, &o);
+  const int32_t code = scanner.Scan(
+      1, nullptr, barcode_test::GroupOptions(&barcode::ScanOptions::qrCode, {barcode::kQrCode}));
   barcode::test_hooks::ObserveStages(nullptr);
   ASSERT_EQ(code, 0);
-  const double near = origin + 3.5 * m, far = origin + (n - 3.5) * m;
+  const double near = origin + 3.5 * module, far = origin + (n - 3.5) * module;
   const double centres[3][2] = {{near, near}, {far, near}, {near, far}};
   // Data modules rarely pass the column and squareness checks as well.
   ASSERT_GE(qrFinders.size(), 3u);
@@ -214,8 +114,84 @@ TEST(ScanEngine, QrFinderPointsReachThePostStage) {
   for (const auto& centre : centres) {
     int close = 0;
     for (const barcode::FinderPoint& p : qrFinders)
-      close += std::hypot(p.x + 0.5 - centre[0], p.y + 0.5 - centre[1]) <= 0.5 && p.size == 3 * m;
+      close +=
+          std::hypot(p.x + 0.5 - centre[0], p.y + 0.5 - centre[1]) <= 0.5 && p.size == 3 * module;
     EXPECT_EQ(close, 1) << centre[0] << "," << centre[1];
+  }
+}
+
+// Memory between two inaccessible pages: touching a byte before or after it
+// faults.
+class Fenced {
+ public:
+  explicit Fenced(size_t size) : size_(size) {
+    base_ = static_cast<uint8_t*>(
+        mmap(nullptr, size + 2 * kPage, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(base_ + kPage, size, PROT_READ | PROT_WRITE);
+  }
+  ~Fenced() { munmap(base_, size_ + 2 * kPage); }
+  uint8_t* data() { return base_ + kPage; }
+  static inline const size_t kPage = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+
+ private:
+  size_t size_;
+  uint8_t* base_;
+};
+
+// The image is a window into a larger page (rows above and below, stride
+// columns either side), with symbols touching or crossing each edge: the
+// scan and the pre-pass give exactly what they give on the window copied
+// alone between fences, and leave the page around the window as it was.
+TEST(ScanEngine, PixelsAroundTheImageNeitherReadNorWritten) {
+  const uint32_t w = 512, h = 360, m = 3, stride = w + 2 * m;
+  ASSERT_EQ(size_t{w} * h % Fenced::kPage, 0u);
+  Page page(stride, h + 2 * m);
+  fixtures::Rng rng(5);
+  fixtures::AddNoise(&page, &rng, 131);
+  const std::vector<uint8_t> c39 = fixtures::EncodeLinear(BARCODE_CODE39, "LEFT");
+  fixtures::DrawLinear(&page, c39, {m + c39.size() + 2.0, m + 200.0, 2, 60, 0}, 1);
+  fixtures::DrawLinear(&page, fixtures::EncodeLinear(BARCODE_CODE128, "TOP"),
+                       {m + 150.0, m + 25.0, 2, 60, 0}, 4);
+  fixtures::DrawLinear(&page, fixtures::EncodeLinear(BARCODE_EANX, "9638507"),
+                       {m + 200.0, m + 334.0, 2, 64, 180}, 4);
+  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_QRCODE, "RIGHT"), m + 466.0, m + 150.0,
+                       4, 0, 2);
+  fixtures::DrawMatrix(&page, fixtures::EncodeMatrix(BARCODE_DATAMATRIX, "CORNER"), m + 472.0,
+                       m + 320.0, 5, 0, 1);
+  barcode::ScanOptions all{};
+  all.linear = all.qrCode = all.dataMatrix = all.hanXin = all.pdf417 = all.bullseye = 1;
+  for (int t = 0; t < 16; ++t) all.types[t] = 1;
+  const std::vector<uint8_t> bits = fixtures::Binarize(page);
+  for (int pass = 0; pass < 3; ++pass) {  // the scan, then the pre-pass for each colour
+    SCOPED_TRACE(pass);
+    std::vector<uint8_t> framed = bits;
+    Fenced fenced(size_t{w} * h);
+    uint8_t* alone = fenced.data();
+    for (uint32_t y = 0; y < h; ++y) std::copy_n(&bits[(y + m) * stride + m], w, &alone[y * w]);
+    barcode::BinaryImage a{w, w, h, 1, 8, alone};
+    barcode::BinaryImage f{w, stride, h, 1, 8, &framed[m * stride + m]};
+    Scanner sa(page), sf(page);
+    if (pass == 0) {
+      ASSERT_EQ(barcode::ScanSymbols(&a, 1, &sa.list, &all), 0);
+      ASSERT_EQ(barcode::ScanSymbols(&f, 1, &sf.list, &all), 0);
+      EXPECT_EQ(sa.list.count, 5);
+    } else {
+      ASSERT_EQ(barcode::ThinRunFilter(&a, pass - 1), 0);
+      ASSERT_EQ(barcode::ThinRunFilter(&f, pass - 1), 0);
+    }
+    ASSERT_EQ(sa.list.count, sf.list.count);
+    for (int i = 0; i < sa.list.count; ++i) {
+      const barcode::SymbolResult &p = sa.items[i], &q = sf.items[i];
+      EXPECT_STREQ(p.text, q.text);
+      EXPECT_EQ(std::tie(p.type, p.centreX, p.centreY, p.width, p.height, p.angle, p.moduleSize),
+                std::tie(q.type, q.centreX, q.centreY, q.width, q.height, q.angle, q.moduleSize));
+    }
+    for (uint32_t y = 0; y < h + 2 * m; ++y)
+      for (uint32_t x = 0; x < stride; ++x) {
+        const bool inside = y >= m && y < h + m && x >= m && x < w + m;
+        const uint8_t want = inside ? alone[(y - m) * w + x - m] : bits[y * stride + x];
+        ASSERT_EQ(framed[y * stride + x], want) << x - m << "," << y - m;
+      }
   }
 }
 
