@@ -103,15 +103,24 @@ int32_t LinearQrRowStage(ScanContext* ctx, SymbolResultList* results) {
   if (qrOn) {
     for (int32_t t = 0; t < tracks.count; ++t) {
       RowTrack& track = tracks.items[t];
-      if ((track.done & kDoneQrFinder) || track.span <= 3) continue;
+      // A track can run on from a finder through data hits into another
+      // finder below it in the same columns (the left finders of a small
+      // symbol), so once well past the finder it gave it is looked at again.
+      const bool gaveFinder = (track.done & kDoneQrFinder) != 0;
+      if (gaveFinder ? ctx->row - track.leftLastRow <= 3 * track.width : track.span <= 3)
+        continue;
       // A track that bridged a few rows from other dark runs into a finder
       // keeps too few hits for its span; four hit rows still earn a look.
       if (ctx->step * track.patternHits * 10 < 7 * track.span &&
           track.patternHits < kQrFinderMinHits)
         continue;
-      track.done |= kDoneQrFinder;
       FinderPoint point;
-      if (!ConfirmQrFinder(ctx->image, track, ctx->row, &point)) continue;
+      if (!ConfirmQrFinder(ctx->image, track, ctx->row, &point)) {
+        if (!gaveFinder) track.done |= kDoneQrFinder;
+        continue;
+      }
+      track.done |= kDoneQrFinder;
+      track.leftLastRow = ctx->row;  // unused otherwise by this group's tracks
       if (ctx->qrFinders.count >= kMaxFinderPoints - 1) {
         PushErrorTrail(kCategoryMemory, kModuleScan, 123);
         return 1;

@@ -108,9 +108,10 @@ TEST(ScanEngine, QrFinderPointsReachThePostStage) {
   ASSERT_EQ(code, 0);
   const double near = origin + 3.5 * module, far = origin + (n - 3.5) * module;
   const double centres[3][2] = {{near, near}, {far, near}, {near, far}};
-  // Data modules rarely pass the column and squareness checks as well.
+  // Data modules rarely pass the column and squareness checks as well (a
+  // track that gave a point is looked at again below it).
   ASSERT_GE(qrFinders.size(), 3u);
-  ASSERT_LE(qrFinders.size(), 4u);
+  ASSERT_LE(qrFinders.size(), 5u);
   for (const auto& centre : centres) {
     int close = 0;
     for (const barcode::FinderPoint& p : qrFinders)

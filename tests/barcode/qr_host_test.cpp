@@ -84,6 +84,26 @@ TEST(QrReader, VersionsLevelsMasksModesSizesAndTurns) {
   }
 }
 
+// Every version at every level, upright, 3 and 4 pixels a module, QR Code
+// alone: the left finders of a symbol share their columns, and a track that
+// runs from the upper one through data into the lower one must still give it.
+TEST(QrReader, EveryVersionAndLevel) {
+  barcode::ScanOptions o{};
+  o.qrCode = o.types[barcode::kQrCode] = 1;
+  for (int module : {3, 4})
+    for (int v = 1; v <= 40; ++v)
+      for (int l = 1; l <= 4; ++l) {
+        const std::string data = "V" + std::to_string(v) + "L" + std::to_string(l);
+        const fixtures::Matrix m = Qr({v, l, (v + l) % 8, data.c_str(), module, 0});
+        const int side = (m.rows + 16) * module;
+        Page page(side, side);
+        fixtures::DrawMatrix(&page, m, side / 2.0, side / 2.0, module, 0);
+        const std::vector<barcode::SymbolResult> found = barcode_test::ScanPage(page, o);
+        ASSERT_EQ(found.size(), 1u) << data << " module " << module;
+        EXPECT_EQ(std::string(found[0].text), data) << module;
+      }
+}
+
 // Flips the modules of rows r0 .. r0 + n - 1, columns c0 .. c0 + n - 1.
 void Flip(fixtures::Matrix* m, int r0, int c0, int n, int rows = 0) {
   for (int r = r0; r < r0 + (rows ? rows : n); ++r)
