@@ -318,7 +318,9 @@ bool FitSide(const DarkImage& img, Vec from, Vec to, Vec interior, double reach,
   if (Dot(out, 0.5 * (from + to) - interior) < 0) out = -1.0 * out;
   constexpr int32_t kMaxProbes = 600;
   Vec points[kMaxProbes];
-  const int32_t probes = std::clamp(static_cast<int32_t>(length), 8, kMaxProbes);
+  // One probe per pixel of the scan image: on an enlarged view, probes
+  // closer than that would read the same pixels again.
+  const int32_t probes = std::clamp(static_cast<int32_t>(length / img.scale), 8, kMaxProbes);
   int32_t n = 0;
   for (int32_t i = 0; i < probes; ++i) {
     const Vec s = from + (0.04 + 0.92 * i / (probes - 1)) * along;

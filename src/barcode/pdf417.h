@@ -45,6 +45,11 @@ int32_t CorrectPdf417(int32_t* codewords, int32_t count, int32_t eccCount);
 int32_t DecodePdf417Stream(const int32_t* codewords, int32_t dataCount, char* text,
                            int32_t textSize);
 
+// The binary image resized bilinearly to twice its height (target row i
+// samples source row i (h - 1) / (2h - 1)) and thresholded back above 128;
+// target holds width x 2 height bytes, rows width apart.
+void DoubleVertically(const BinaryImage& image, uint8_t* target);
+
 // Reads the symbol between a start and a stop segment of a one-byte image
 // (1 dark; 3-channel images: dark below 129) stretched yScale times in
 // height. flag 0: a pair; 1: a lone start with a stop found by search. 0 with output->text set when read; 0, -6 or

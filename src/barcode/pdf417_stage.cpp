@@ -166,6 +166,31 @@ void RemoveDuplicateSegments(Pdf417SegmentList* list) {
   list->count = kept;
 }
 
+void DoubleVertically(const BinaryImage& img, uint8_t* target) {
+  // Locals, so that the byte stores cannot be taken to change them and the
+  // row loop vectorises.
+  const uint32_t width = img.width;
+  const uint64_t h = img.height, h2 = 2 * h;
+  for (uint64_t i = 0; i < h2; ++i) {
+    const double pos = h > 1 ? static_cast<double>(i) * (h - 1) / (h2 - 1) : 0;
+    const uint64_t r0 = static_cast<uint64_t>(pos);
+    const uint64_t r1 = r0 + 1 < h ? r0 + 1 : r0;
+    const double f = pos - r0;
+    const uint8_t* a = img.pixels + r0 * img.stride;
+    const uint8_t* b = img.pixels + r1 * img.stride;
+    uint8_t* o = target + i * width;
+    // Two dark neighbours stay dark and two light ones light; a dark pixel
+    // over a light one (or under it) is dark when its own weight alone makes
+    // the resized value pass 128, the same for the whole row.
+    const uint8_t keepA = static_cast<int>(255.0 * ((1 - f) * 1 + f * 0)) > 128;
+    const uint8_t keepB = static_cast<int>(255.0 * ((1 - f) * 0 + f * 1)) > 128;
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint8_t p = a[x] != 0, q = b[x] != 0;
+      o[x] = static_cast<uint8_t>((p & q) | (p & keepA) | (q & keepB));
+    }
+  }
+}
+
 namespace {
 
 struct Point {
@@ -211,20 +236,7 @@ Buffer<uint8_t> DoubleImage(const BinaryImage& img, BinaryImage* doubled) {
   if (h2 > UINT32_MAX) return nullptr;
   Buffer<uint8_t> out = AllocUninitializedArray<uint8_t>(static_cast<size_t>(img.width) * h2);
   if (!out) return nullptr;
-  const uint64_t h = img.height;
-  for (uint64_t i = 0; i < h2; ++i) {
-    const double pos = h > 1 ? static_cast<double>(i) * (h - 1) / (h2 - 1) : 0;
-    const uint64_t r0 = static_cast<uint64_t>(pos);
-    const uint64_t r1 = r0 + 1 < h ? r0 + 1 : r0;
-    const double f = pos - r0;
-    const uint8_t* a = img.pixels + r0 * img.stride;
-    const uint8_t* b = img.pixels + r1 * img.stride;
-    uint8_t* o = out.get() + i * img.width;
-    for (uint32_t x = 0; x < img.width; ++x) {
-      const int value = static_cast<int>(255.0 * ((1 - f) * (a[x] != 0) + f * (b[x] != 0)));
-      o[x] = value > 128 ? 1 : 0;
-    }
-  }
+  DoubleVertically(img, out.get());
   *doubled = BinaryImage{img.width, img.width, static_cast<uint32_t>(h2), 1, 8, out.get()};
   return out;
 }

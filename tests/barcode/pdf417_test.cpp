@@ -275,4 +275,28 @@ TEST(Pdf417PostStage, DuplicateSegmentsKeepTheFirst) {
   EXPECT_EQ(list.items[1].y2, 5);
 }
 
+// The doubled copy the reader works on: each row against the resize written
+// out pixel by pixel (dark as 255, both neighbours weighted, truncated,
+// dark above 128), for heights 1 to 40 and a padded stride.
+TEST(Pdf417PostStage, DoublingMatchesTheBilinearResize) {
+  for (uint32_t h = 1; h <= 40; ++h) {
+    const uint32_t w = 21, stride = 24;
+    std::vector<uint8_t> src(size_t{stride} * h);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = (i * 7 + i / 5) % 3 == 0 ? (i % 2 ? 1 : 9) : 0;
+    const barcode::BinaryImage img{w, stride, h, 1, 8, src.data()};
+    std::vector<uint8_t> out(size_t{w} * 2 * h, 7);
+    barcode::DoubleVertically(img, out.data());
+    for (uint32_t i = 0; i < 2 * h; ++i) {
+      const double pos = h > 1 ? double(i) * (h - 1) / (2 * h - 1) : 0;
+      const uint32_t r0 = static_cast<uint32_t>(pos), r1 = r0 + 1 < h ? r0 + 1 : r0;
+      const double f = pos - r0;
+      for (uint32_t x = 0; x < w; ++x) {
+        const double a = src[r0 * stride + x] ? 255 : 0, b = src[r1 * stride + x] ? 255 : 0;
+        const int value = static_cast<int>(a * (1 - f) + b * f);
+        ASSERT_EQ(out[i * w + x], value > 128 ? 1 : 0) << "height " << h << " row " << i << " x " << x;
+      }
+    }
+  }
+}
+
 }  // namespace
