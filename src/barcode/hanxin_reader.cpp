@@ -1,12 +1,14 @@
 // Han Xin grid reader: function information, function modules, masks,
 // codeword order, block correction and the text. The layout rules here were
 // read off symbols zint draws; docs/ARCHITECTURE.md says how.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 
 #include "barcode/alloc.h"
+#include "barcode/bar_trace.h"
 #include "barcode/error_trail.h"
 #include "barcode/hanxin.h"
 #include "barcode/hanxin_tables.h"
@@ -28,6 +30,7 @@ constexpr uint32_t kCodePageGb18030 = 54936;
 constexpr int kCornerArea = 9;      // finder, separator and information row/column
 constexpr int kInterleaveStep = 13;  // codewords are placed 13 columns apart
 constexpr uint8_t kFunction = 3;
+constexpr double kMaxFinderDisagreement = 5.0;
 
 int Side(int version) { return 2 * version + 21; }
 
@@ -196,9 +199,48 @@ int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* inf
   return 0;
 }
 
+namespace {
+
+// Module size at a found finder: a third of its block's dark run through the
+// centre along the symbol's rows; 0 when the run does not end within two
+// block sides on either side.
+double BlockModule(const BinaryImage& image, double cx, double cy, double ux, double uy,
+                   double module) {
+  const DarkPixels img(image);
+  const double limit = 6 * module;
+  double run = 0;
+  for (int dir : {-1, 1}) {
+    double t = 0;
+    while (t <= limit && img.Dark(static_cast<int64_t>(std::floor(cx + dir * t * ux)),
+                                  static_cast<int64_t>(std::floor(cy + dir * t * uy))))
+      t += 0.5;
+    if (t > limit) return 0;
+    run += t;
+  }
+  return run / 3;
+}
+
+// The found finders' module sizes, measured along the rows, must agree
+// within 5 pixels, as a QR Code's do.
+bool FindersAgree(const BinaryImage& image, const HxCandidate& c) {
+  const double step = std::hypot(c.stepUx, c.stepUy);
+  if (!(step > 0)) return false;
+  double module[3];
+  for (int k = 0; k < c.points && k < 3; ++k) {
+    module[k] = BlockModule(image, c.x[k], c.y[k], c.stepUx / step, c.stepUy / step, step);
+    if (module[k] <= 0) return false;
+    for (int j = 0; j < k; ++j)
+      if (std::fabs(module[k] - module[j]) > kMaxFinderDisagreement) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int32_t ReadHanXin(const BinaryImage& image, HxCandidate* candidate, ReaderOutput* out) {
   out->text[0] = '\0';
   if (candidate->version < 1 || candidate->version > 84) return kUnreadable;
+  if (!FindersAgree(image, *candidate)) return kUnreadable;
   // The information bits first: most frames on a page of finder-like marks
   // carry none and are refused before the whole grid is sampled. The
   // finders' spacing only estimates the version; the information gives it

@@ -290,7 +290,8 @@ void HxBlockCentre(HxRole role, int n, double* x, double* y) {
     case HxRole::kTopLeft: *x = 5.5, *y = 5.5; break;
     case HxRole::kTopRight: *x = n - 5.5, *y = 5.5; break;
     case HxRole::kBottomLeft: *x = 1.5, *y = n - 1.5; break;
-    case HxRole::kBottomRight: *x = n - 5.5, *y = n - 5.5; break;
+    case HxRole::kBottomRight:
+    default: *x = n - 5.5, *y = n - 5.5; break;
   }
 }
 

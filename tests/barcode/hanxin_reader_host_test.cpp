@@ -180,4 +180,44 @@ TEST(HanXinReader, PagesAtSizesTurnsAndSkews) {
   ScanPage({{84, 4, 7, 270, 0}}, 6);
 }
 
+std::vector<HxCandidate>* sink = nullptr;
+void Collect(const HxCandidate& c) { sink->push_back(c); }
+
+// The found finders' module sizes, measured along the rows, may differ by
+// 5 pixels: the bottom-left block (module 4, run 12) drawn longer into the
+// quiet zone by 14 pixels still reads, by 17 it does not.
+TEST(HanXinReader, FinderModuleSizesAgreeWithin5Pixels) {
+  std::string text;
+  const fixtures::Matrix m = EncodeFull(3, 2, 1, &text);
+  fixtures::Page page(200, 200);
+  fixtures::DrawMatrix(&page, m, 100, 100, 4, 0);
+  // The top-right finder wiped, so that the bottom-left one is used.
+  std::vector<uint8_t> binary = fixtures::Binarize(page);
+  const int x0 = 100 + 4 * (m.columns / 2 - 7), y0 = 100 - 4 * (m.rows / 2);
+  for (int y = y0 - 4; y < y0 + 4 * 7; ++y)
+    for (int x = x0; x < x0 + 4 * 8; ++x) binary[static_cast<size_t>(y) * page.width + x] = 0;
+  std::vector<uint8_t> scanned = binary;
+  std::vector<HxCandidate> found;
+  sink = &found;
+  test_hooks::ObserveHanXinCandidates(Collect);
+  hanxin_test::ScanHanXin(&scanned, page.width, page.height);
+  test_hooks::ObserveHanXinCandidates(nullptr);
+  ASSERT_FALSE(found.empty());
+  HxCandidate c = found[0];
+  int k = 0;
+  while (k < c.points && c.role[k] != HxRole::kBottomLeft) ++k;
+  ASSERT_LT(k, c.points);
+  for (int longer : {0, 14, 17}) {
+    std::vector<uint8_t> pixels = binary;
+    const int row = static_cast<int>(c.y[k]), left = static_cast<int>(c.x[k]) - 6;
+    for (int y = row - 1; y <= row + 1; ++y)
+      for (int x = left - longer; x < left; ++x) pixels[static_cast<size_t>(y) * page.width + x] = 1;
+    const BinaryImage image{200, 200, 200, 1, 8, pixels.data()};
+    std::unique_ptr<ReaderOutput> out(new ReaderOutput{});
+    HxCandidate copy = c;
+    EXPECT_EQ(ReadHanXin(image, &copy, out.get()) == 0 && text == out->text, longer < 17)
+        << longer;
+  }
+}
+
 }  // namespace
