@@ -85,6 +85,35 @@ TEST(ThinRunFilter, ClosesHolesKeepsGaps) {
   EXPECT_EQ(sb[9 * 40 + 12], 0);
 }
 
+// The filter works 64 columns at a time; moved right by 0 to 64 columns, a
+// noisy patch (both colours, runs crossing every word boundary) comes out
+// moved by as much and otherwise the same.
+TEST(ThinRunFilter, SameAtEveryColumnOffset) {
+  const int w = 150, h = 30, margin = 12, wide = w + 64 + 2 * margin;
+  fixtures::Rng rng(11);
+  std::vector<uint8_t> patch(size_t{w} * h);
+  for (uint8_t& p : patch) p = rng.Uniform(0, 99) < 55 ? 1 : 0;
+  for (int colour : {0, 1}) {
+    std::vector<uint8_t> first;
+    for (int shift = 0; shift <= 64; ++shift) {
+      std::vector<uint8_t> page(size_t{wide} * h, static_cast<uint8_t>(1 - colour));
+      for (int y = 0; y < h; ++y)
+        std::copy_n(&patch[size_t{w} * y], w, &page[size_t{wide} * y + margin + shift]);
+      barcode::BinaryImage image{wide, wide, h, 1, 8, page.data()};
+      ASSERT_EQ(barcode::ThinRunFilter(&image, colour), 0);
+      std::vector<uint8_t> out;
+      for (int y = 0; y < h; ++y)
+        out.insert(out.end(), &page[size_t{wide} * y + margin + shift],
+                   &page[size_t{wide} * y + margin + shift + w]);
+      if (shift == 0) {
+        first = out;
+        EXPECT_NE(out, patch) << "nothing flipped";
+      }
+      ASSERT_EQ(out, first) << "colour " << colour << ", moved by " << shift;
+    }
+  }
+}
+
 // The QR group's row stage hands the post stage exactly one finder point per
 // finder pattern, at its centre, sized by its dark centre.
 std::vector<barcode::FinderPoint> qrFinders;

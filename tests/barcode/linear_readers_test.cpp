@@ -179,4 +179,21 @@ TEST(ScanSymbols, SymbolFramedAfterTheFirst256InARowIsRead) {
   }
 }
 
+// A strip whose rows change colour at every pixel gives the most runs a row
+// can have (one per pixel and the empty first one): nothing reads, and the
+// run list holds them (the sanitizer build watches its bounds).
+TEST(ReadLinearStrip, RowsOfOnePixelRuns) {
+  for (uint32_t width : {1u, 2u, 63u, 64u, 65u, 200u}) {
+    std::vector<uint8_t> pixels(size_t{width} * 3 * 5);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i / 3) % 2 ? 255 : 0;
+    const barcode::BinaryImage strip{width, width * 3, 5, 3, 8, pixels.data()};
+    std::unique_ptr<barcode::ReaderOutput> out(new barcode::ReaderOutput{});
+    uint8_t types[16];
+    std::memset(types, 1, sizeof types);
+    bool found = true;
+    EXPECT_EQ(barcode::ReadLinearStrip(strip, out.get(), types, &found), 0) << width;
+    EXPECT_FALSE(found) << width;
+  }
+}
+
 }  // namespace
