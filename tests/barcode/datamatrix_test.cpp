@@ -1,5 +1,5 @@
-// Data Matrix codeword placement over every size, and the decoding of
-// codeword streams at the edges of each scheme.
+// Data Matrix codeword placement over every size, the decoding of codeword
+// streams at the edges of each scheme, and the L-corner test on drawn arms.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -123,6 +123,70 @@ TEST(DataMatrixDecode, CodewordStreamsAtTheEdgesOfEachScheme) {
   }
   // The text is cut to the room given, and always terminated.
   EXPECT_EQ(Decode({130, 131, 132}, nullptr, 4), "000");
+}
+
+// An upright arm of 4 pixels from (100, 100) down to (100, 100 + d - 1)
+// and arms of the given lengths going right from its bottom (an L) and its
+// top (a mirrored L), 4 pixels thick, on a light 500 x 500 image.
+struct Arms {
+  int d, bottom, top;
+};
+
+std::vector<uint8_t> DrawArms(const Arms& a) {
+  std::vector<uint8_t> px(500 * 500, 0);
+  auto fill = [&](int x0, int y0, int w, int h) {
+    for (int y = y0; y < y0 + h; ++y)
+      for (int x = x0; x < x0 + w; ++x) px[y * 500 + x] = 1;
+  };
+  fill(100, 100, 4, a.d);
+  if (a.bottom > 0) fill(100, 100 + a.d - 4, a.bottom, 4);
+  if (a.top > 0) fill(100, 100, a.top, 4);
+  return px;
+}
+
+// The corner rules: at least 50 pixels tracked; an arm of more than about a
+// quarter of the tracked side (the arms are probed only 4.5 sides far, so
+// the limit of a fifth never bites); two long arms make a box, not an L.
+// Each case lies a few pixels to one side of a limit.
+TEST(DataMatrixLCorner, LengthRatioAndBoxRules) {
+  enum Want { kNone, kBottom, kTop };
+  const struct {
+    Arms arms;
+    Want want;
+  } cases[] = {
+      {{49, 40, 0}, kNone},     {{52, 40, 0}, kBottom},   // tracked side too short
+      {{100, 22, 0}, kNone},    {{100, 28, 0}, kBottom},  // arm under about a quarter
+      {{100, 0, 22}, kNone},    {{100, 0, 28}, kTop},     // the same for the top arm
+      // A long bottom arm is strong beside a top arm of a quarter of it.
+      {{120, 120, 40}, kTop},   {{120, 120, 20}, kBottom},
+      {{120, 40, 120}, kBottom},                          // long top arm: L at the bottom
+      {{120, 120, 120}, kNone},                           // a box
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> px = DrawArms(c.arms);
+    const barcode::BinaryImage image{500, 500, 500, 1, 8, px.data()};
+    const barcode::PointI bottom{100, 100 + c.arms.d - 1}, top{100, 100};
+    barcode::LCorner l{};
+    const bool found = barcode::TryLCorner(image, bottom, top, &l);
+    const std::string what = std::to_string(c.arms.d) + " " + std::to_string(c.arms.bottom) +
+                             " " + std::to_string(c.arms.top);
+    ASSERT_EQ(found, c.want != kNone) << what;
+    if (!found) continue;
+    // The corner and the two arm ends, each within 2 pixels of the drawing:
+    // an L at the bottom gives the upright arm's top, its bottom and the
+    // bottom arm's end; a mirrored one the top arm's end, its top and the
+    // upright arm's bottom.
+    const int last = 100 + c.arms.d - 1;
+    const int want[3][2] = {
+        {c.want == kBottom ? 100 : 99 + c.arms.top, 100},
+        {100, c.want == kBottom ? last : 100},
+        {c.want == kBottom ? 99 + c.arms.bottom : 100, last}};
+    const barcode::PointI got[3] = {l.a, l.b, l.c};
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(got[k].x, want[k][0], 2) << what << " point " << k;
+      EXPECT_NEAR(got[k].y, want[k][1], 2) << what << " point " << k;
+    }
+  }
 }
 
 }  // namespace

@@ -211,12 +211,12 @@ TEST(HanXinReader, FinderModuleSizesAgreeWithin5Pixels) {
     std::vector<uint8_t> pixels = binary;
     const int row = static_cast<int>(c.y[k]), left = static_cast<int>(c.x[k]) - 6;
     for (int y = row - 1; y <= row + 1; ++y)
-      for (int x = left - longer; x < left; ++x) pixels[static_cast<size_t>(y) * page.width + x] = 1;
+      for (int x = left - longer; x < left; ++x)
+        pixels[static_cast<size_t>(y) * page.width + x] = 1;
     const BinaryImage image{200, 200, 200, 1, 8, pixels.data()};
     std::unique_ptr<ReaderOutput> out(new ReaderOutput{});
     HxCandidate copy = c;
-    EXPECT_EQ(ReadHanXin(image, &copy, out.get()) == 0 && text == out->text, longer < 17)
-        << longer;
+    EXPECT_EQ(ReadHanXin(image, &copy, out.get()) == 0 && text == out->text, longer < 17) << longer;
   }
 }
 
