@@ -60,6 +60,20 @@ bool RunsThrough(const BinaryImage& img, int64_t x, int64_t y, int dx, int dy, u
   return true;
 }
 
+// PatternVariance of the rings against eleven equal runs, the two outer
+// runs counted at most as long as the longest inner ring: a data module
+// that touches the outer dark ring would otherwise lengthen it.
+int32_t RingVariance(const uint32_t* runs) {
+  uint32_t capped[kRings];
+  std::copy(runs, runs + kRings, capped);
+  uint32_t longest = 0;
+  for (int k = 1; k < kRings - 1; ++k)
+    if (k != kCentre) longest = std::max(longest, runs[k]);
+  capped[0] = std::min(capped[0], longest);
+  capped[kRings - 1] = std::min(capped[kRings - 1], longest);
+  return PatternVariance(capped, kRings, kEqualRuns, kRings, 512);
+}
+
 struct Found {
   double x, y, size;
 };
@@ -124,7 +138,7 @@ Verdict Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out)
   uint32_t runs[kRings];
   int64_t first = 0;
   if (!RunsThrough(img, column, row, 0, 1, runs, &first)) return Verdict::kNo;
-  if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 700) return Verdict::kNo;
+  if (RingVariance(runs) >= 700) return Verdict::kNo;
   uint32_t height = 0;
   for (uint32_t r : runs) height += r;
   const double cy = row + first + runs[kCentre] / 2.0;
@@ -138,10 +152,19 @@ Verdict Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out)
   const int64_t ix = static_cast<int64_t>(cx);
   for (int dy = -1; dy <= 1; dy += 2) {
     if (!RunsThrough(img, ix, iy, 1, dy, runs, &first)) return Verdict::kNo;
-    if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 800) return Verdict::kNo;
+    if (RingVariance(runs) >= 800) return Verdict::kNo;
   }
   *out = Found{cx, cy, (width + height) / 2.0};
   return Round(img, *out, centreRun);
+}
+
+bool SeenBefore(const FinderList& points, const Found& f) {
+  for (int32_t i = 0; i < points.count; ++i) {
+    const FinderPoint& p = points.items[i];
+    const double reach = std::max(p.size, f.size) / 4;
+    if (std::fabs(p.x - f.x) < reach && std::fabs(p.y - f.y) < reach) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -171,12 +194,15 @@ int32_t BullseyeRowStage(ScanContext* ctx) {
       return 1;
     }
     if (bullseye == Verdict::kNo) continue;
+    track.done |= kDoneLinear;
+    // A bullseye whose light centre another track already confirmed: the
+    // rings of one bullseye can split into tracks that each confirm it.
+    if (SeenBefore(points, f)) continue;
     if (points.count >= kMaxFinderPoints - 1) {
       PushErrorTrail(kCategoryMemory, kModuleScan, 215);
       return 1;
     }
     points.items[points.count++] = FinderPoint{f.x, f.y, f.size, 0};
-    track.done |= kDoneLinear;
   }
   return 0;
 }

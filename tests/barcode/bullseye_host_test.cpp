@@ -2,6 +2,7 @@
 // per symbol around its drawing, clipped at the page border.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ namespace {
 
 using fixtures::Page;
 
-std::vector<barcode::SymbolResult> Locate(const Page& page) {
+std::vector<barcode::SymbolResult> Locate(const Page& page, int step = 1) {
   std::vector<uint8_t> bits = fixtures::Binarize(page);
   barcode::BinaryImage image{uint32_t(page.width), uint32_t(page.width), uint32_t(page.height), 1,
                              8, bits.data()};
@@ -22,20 +23,28 @@ std::vector<barcode::SymbolResult> Locate(const Page& page) {
   barcode::ScanOptions o{};
   o.bullseye = 1;
   o.types[15] = 1;
-  EXPECT_EQ(barcode::ScanSymbols(&image, 1, &list, &o), 0);
+  EXPECT_EQ(barcode::ScanSymbols(&image, step, &list, &o), 0);
   EXPECT_EQ(bits, fixtures::Binarize(page));  // nothing erased
   return std::vector<barcode::SymbolResult>(items.get(), items.get() + list.count);
 }
 
-// Modes 2-6 at zint scales from 0.75 to 1.25 (about 7 to 12
-// pixels a module), upright, turned and skewed; two symbols and text a page.
+// Modes 2-6 at zint scales from 0.75 to 2 (about 7 to 20 pixels a module)
+// with the row step of a 300-dpi page, and the module sizes of a 203-dpi
+// label with its step; upright, turned and skewed; two symbols and text a
+// page.
 TEST(BullseyeFixtures, EveryModeOneResultAroundTheSymbol) {
-  const float scales[] = {0.75f, 1.0f, 1.25f, 1.1f};
+  struct Size {
+    float scale;
+    int step;
+  };
+  const Size sizes[] = {{0.75f, 3}, {1.0f, 3}, {1.25f, 3}, {1.5f, 3}, {1.65f, 3},
+                        {1.75f, 3}, {2.0f, 3}, {0.6f, 2},  {0.68f, 2}, {0.75f, 2}};
   const double angles[] = {0, 90, 180, 270, 4};
   for (int mode = 2; mode <= 6; ++mode) {
-    for (int k = 0; k < 4; ++k) {
+    for (size_t k = 0; k < std::size(sizes); ++k) {
+      const float scale = sizes[k].scale;
       const Page symbol =
-          fixtures::DrawMaxiCode("MAXI " + std::to_string(mode * 100 + k), mode, scales[k]);
+          fixtures::DrawMaxiCode("MAXI " + std::to_string(mode * 100 + k), mode, scale);
       ASSERT_GT(symbol.width, 0) << mode;
       const double angle = angles[(mode + k) % 5];
       Page page(symbol.width * 3, symbol.height * 2);
@@ -43,8 +52,10 @@ TEST(BullseyeFixtures, EveryModeOneResultAroundTheSymbol) {
       fixtures::DrawClutter(&page, &rng, 4, 0);
       const double xs[2] = {symbol.width * 0.75, symbol.width * 2.2};
       for (double x : xs) fixtures::Paste(&page, symbol, x, page.height / 2.0, angle);
-      const auto found = Locate(page);
-      ASSERT_EQ(found.size(), 2u) << "mode " << mode << " scale " << scales[k];
+      const auto found = Locate(page, sizes[k].step);
+      const std::string where = "mode " + std::to_string(mode) + " scale " +
+                                std::to_string(scale) + " angle " + std::to_string(angle);
+      ASSERT_EQ(found.size(), 2u) << where;
       for (const auto& r : found) {
         EXPECT_EQ(r.type, barcode::kMaxiCodeLocated);
         EXPECT_STREQ(r.text, "1234567890");
@@ -54,10 +65,10 @@ TEST(BullseyeFixtures, EveryModeOneResultAroundTheSymbol) {
         // Text close by can join the square: it may grow by up to 40 %.
         const double half = symbol.width / 2.0, slack = 0.2 * half;
         const double x = r.centreX < page.width / 2 ? xs[0] : xs[1];
-        EXPECT_NEAR(r.centreX, x, slack) << mode << " " << k;
-        EXPECT_NEAR(r.centreY, page.height / 2.0, slack) << mode << " " << k;
-        EXPECT_GT(r.width / 2.0, half * 0.85) << mode << " " << k;
-        EXPECT_LT(r.width / 2.0, half * 1.4) << mode << " " << k;
+        EXPECT_NEAR(r.centreX, x, slack) << where;
+        EXPECT_NEAR(r.centreY, page.height / 2.0, slack) << where;
+        EXPECT_GT(r.width / 2.0, half * 0.85) << where;
+        EXPECT_LT(r.width / 2.0, half * 1.4) << where;
       }
     }
   }
