@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "barcode/alloc.h"
 #include "barcode/error_trail.h"
@@ -22,6 +23,19 @@ constexpr int kBullseyeKind = 7;
 constexpr int kRoundWindowMargin = 40;
 constexpr double kRoundPi = 3.1415926535;
 constexpr double kMinFill = 0.08;
+// A MaxiCode reaches 1.4 to 1.9 bullseye sizes from the bullseye's centre
+// (33 module rows, 30 modules a row; renderers round the rings and the
+// modules differently). Up to kCoreReach the symbol is taken as a whole;
+// beyond kMaxReach nothing is its own. Past the core, a quiet stretch of
+// kEdgeGap sizes (a module row; an empty row inside leaves less) ends a
+// side. The bullseye sits at the symbol's centre, so opposite sides reach
+// alike, but for the module the row offset adds on one side of one axis
+// (kRowShift sizes).
+constexpr double kCoreReach = 1.3;
+constexpr double kMaxReach = 2.0;
+constexpr double kEdgeGap = 0.13;
+constexpr double kRowShift = 0.12;
+constexpr double kBalanceMargin = 0.05;
 const int32_t kEqualRuns[kRings] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 const char kPlaceholder[] = "1234567890";
 
@@ -58,6 +72,20 @@ bool RunsThrough(const BinaryImage& img, int64_t x, int64_t y, int dx, int dy, u
     }
   }
   return true;
+}
+
+// PatternVariance of the rings against eleven equal runs, the two outer
+// runs counted at most as long as the longest inner ring: a data module
+// that touches the outer dark ring would otherwise lengthen it.
+int32_t RingVariance(const uint32_t* runs) {
+  uint32_t capped[kRings];
+  std::copy(runs, runs + kRings, capped);
+  uint32_t longest = 0;
+  for (int k = 1; k < kRings - 1; ++k)
+    if (k != kCentre) longest = std::max(longest, runs[k]);
+  capped[0] = std::min(capped[0], longest);
+  capped[kRings - 1] = std::min(capped[kRings - 1], longest);
+  return PatternVariance(capped, kRings, kEqualRuns, kRings, 512);
 }
 
 struct Found {
@@ -124,7 +152,7 @@ Verdict Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out)
   uint32_t runs[kRings];
   int64_t first = 0;
   if (!RunsThrough(img, column, row, 0, 1, runs, &first)) return Verdict::kNo;
-  if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 700) return Verdict::kNo;
+  if (RingVariance(runs) >= 700) return Verdict::kNo;
   uint32_t height = 0;
   for (uint32_t r : runs) height += r;
   const double cy = row + first + runs[kCentre] / 2.0;
@@ -138,10 +166,19 @@ Verdict Confirm(const BinaryImage& img, int64_t column, int64_t row, Found* out)
   const int64_t ix = static_cast<int64_t>(cx);
   for (int dy = -1; dy <= 1; dy += 2) {
     if (!RunsThrough(img, ix, iy, 1, dy, runs, &first)) return Verdict::kNo;
-    if (PatternVariance(runs, kRings, kEqualRuns, kRings, 512) >= 800) return Verdict::kNo;
+    if (RingVariance(runs) >= 800) return Verdict::kNo;
   }
   *out = Found{cx, cy, (width + height) / 2.0};
   return Round(img, *out, centreRun);
+}
+
+bool SeenBefore(const FinderList& points, const Found& f) {
+  for (int32_t i = 0; i < points.count; ++i) {
+    const FinderPoint& p = points.items[i];
+    const double reach = std::max(p.size, f.size) / 4;
+    if (std::fabs(p.x - f.x) < reach && std::fabs(p.y - f.y) < reach) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -171,12 +208,15 @@ int32_t BullseyeRowStage(ScanContext* ctx) {
       return 1;
     }
     if (bullseye == Verdict::kNo) continue;
+    track.done |= kDoneLinear;
+    // A bullseye whose light centre another track already confirmed: the
+    // rings of one bullseye can split into tracks that each confirm it.
+    if (SeenBefore(points, f)) continue;
     if (points.count >= kMaxFinderPoints - 1) {
       PushErrorTrail(kCategoryMemory, kModuleScan, 215);
       return 1;
     }
     points.items[points.count++] = FinderPoint{f.x, f.y, f.size, 0};
-    track.done |= kDoneLinear;
   }
   return 0;
 }
@@ -190,20 +230,87 @@ double Fill(const BinaryImage& img, bool row, int64_t at, int64_t from, int64_t 
   return to >= from ? static_cast<double>(dark) / static_cast<double>(to - from + 1) : 0;
 }
 
-// One side of the symbol: from the bullseye's rim outwards to the last line
-// before a gap of `gap` lines whose fill is under 8 %, or the window's edge.
-int64_t Side(const BinaryImage& img, bool rows, int64_t from, int64_t limit, int dir, int64_t gap,
-             int64_t spanFrom, int64_t spanTo) {
-  int64_t last = from, quiet = 0;
-  for (int64_t at = from; dir > 0 ? at <= limit : at >= limit; at += dir) {
-    if (Fill(img, rows, at, spanFrom, spanTo) < kMinFill) {
-      if (++quiet >= gap) return last;
-    } else {
+// The lines of one axis: rows (walked up and down) or columns, within the
+// window [lo, hi], each filled over [spanFrom, spanTo] across it.
+struct Lines {
+  bool rows;
+  int64_t lo, hi, spanFrom, spanTo;
+};
+
+// One side's walk, outwards from the bullseye's rim (from) to limit: quiet
+// lines up to core lie within the symbol (an empty module row); past it,
+// gap quiet lines in a row are the gap before whatever stands beside.
+struct Walk {
+  int64_t from, core, limit, gap;
+  int dir;
+};
+
+// The last line of the side whose fill reaches 8 %.
+int64_t Side(const BinaryImage& img, const Lines& lines, const Walk& w) {
+  int64_t last = w.from, quiet = 0;
+  for (int64_t at = w.from; w.dir > 0 ? at <= w.limit : at >= w.limit; at += w.dir) {
+    if (Fill(img, lines.rows, at, lines.spanFrom, lines.spanTo) >= kMinFill) {
       quiet = 0;
       last = at;
+    } else if ((w.dir > 0 ? at > w.core : at < w.core) && ++quiet >= w.gap) {
+      break;
     }
   }
   return last;
+}
+
+// The walk from centre in direction dir whose core and limit lie reach ±
+// slack bullseye sizes out, cut to the window, ended by gap quiet lines.
+Walk Outwards(const Lines& lines, int64_t centre, double size, int dir, double reach, double slack,
+              int64_t gap) {
+  auto at = [&](double r) {
+    return std::clamp<int64_t>(centre + dir * static_cast<int64_t>(r * size), lines.lo, lines.hi);
+  };
+  return Walk{at(0.5), at(reach - slack), at(reach + slack), gap, dir};
+}
+
+// Reaches of opposite sides, low and high, from the centre.
+struct Axis {
+  int64_t centre, low, high;
+  int64_t Asymmetry() const { return std::abs((high - centre) - (centre - low)); }
+};
+
+// The first walk of both sides: taken whole up to kCoreReach, ended by a
+// quiet module row past it, never beyond kMaxReach.
+Axis WalkAxis(const BinaryImage& img, const Lines& lines, int64_t centre, double size) {
+  const double reach = (kCoreReach + kMaxReach) / 2, slack = (kMaxReach - kCoreReach) / 2;
+  const int64_t gap = std::max<int64_t>(2, static_cast<int64_t>(kEdgeGap * size));
+  return Axis{centre, Side(img, lines, Outwards(lines, centre, size, -1, reach, slack, gap)),
+              Side(img, lines, Outwards(lines, centre, size, 1, reach, slack, gap))};
+}
+
+// An axis whose sides differ by more than a margin has something beside the
+// longer side: that side is walked again, its core ending short of the
+// other side's reach by what the two may differ (expected, plus the margin)
+// and its limit as far beyond, and two quiet lines (the gap between the
+// symbol and what stands close beside it) end it.
+void Balance(const BinaryImage& img, const Lines& lines, double size, int64_t expected,
+             Axis* axis) {
+  // A side cut by the window (the image's edge) does not show its reach.
+  if (axis->low <= lines.lo || axis->high >= lines.hi) return;
+  const int64_t lowReach = axis->centre - axis->low, highReach = axis->high - axis->centre;
+  const int64_t margin = static_cast<int64_t>(kBalanceMargin * size);
+  const double slack = static_cast<double>(expected + margin) / size;
+  if (lowReach > highReach + margin)
+    axis->low = Side(img, lines, Outwards(lines, axis->centre, size, -1, highReach / size, slack, 2));
+  else if (highReach > lowReach + margin)
+    axis->high = Side(img, lines, Outwards(lines, axis->centre, size, 1, lowReach / size, slack, 2));
+}
+
+// The difference the other axis leaves to this one: the row offset makes
+// one axis of an upright symbol a module longer on one side. When the other
+// axis shows it, this one is even; when the other is even or has something
+// beside it, this one may differ by up to a module.
+int64_t ExpectedAsymmetry(const Axis& other, double size) {
+  const int64_t shift = static_cast<int64_t>(kRowShift * size);
+  const int64_t seen = other.Asymmetry();
+  if (seen > shift + static_cast<int64_t>(kBalanceMargin * size)) return shift;
+  return std::clamp<int64_t>(shift - seen, 0, shift);
 }
 
 }  // namespace
@@ -237,11 +344,22 @@ int32_t BullseyePostStage(ScanContext* ctx, SymbolResultList* results) {
     const int64_t wt = std::max<int64_t>(0, static_cast<int64_t>(cy - halfH));
     const int64_t wb = std::min<int64_t>(img.height - 1, static_cast<int64_t>(cy + halfH));
     const int64_t rim = static_cast<int64_t>(p.size / 2);
-    const int64_t gap = std::max<int64_t>(3, static_cast<int64_t>(2 * d));
-    const int64_t left = Side(img, false, std::max(wl, cx - rim), wl, -1, gap, wt, wb);
-    const int64_t right = Side(img, false, std::min(wr, cx + rim), wr, 1, gap, wt, wb);
-    const int64_t top = Side(img, true, std::max(wt, cy - rim), wt, -1, gap, left, right);
-    const int64_t bottom = Side(img, true, std::min(wb, cy + rim), wb, 1, gap, left, right);
+    // Lines are filled over the span the symbol surely covers across them,
+    // so that what stands beside a side does not count for the other two.
+    auto core = [&](int64_t centre, int64_t lo, int64_t hi) {
+      const int64_t reach = static_cast<int64_t>(kCoreReach * p.size);
+      return std::pair<int64_t, int64_t>{std::max(lo, centre - reach), std::min(hi, centre + reach)};
+    };
+    const auto [coreLeft, coreRight] = core(cx, wl, wr);
+    const auto [coreTop, coreBottom] = core(cy, wt, wb);
+    const Lines columns{false, wl, wr, coreTop, coreBottom};
+    const Lines rows{true, wt, wb, coreLeft, coreRight};
+    Axis across = WalkAxis(img, columns, cx, p.size);
+    Axis down = WalkAxis(img, rows, cy, p.size);
+    const int64_t acrossExpected = ExpectedAsymmetry(down, p.size);
+    Balance(img, rows, p.size, ExpectedAsymmetry(across, p.size), &down);
+    Balance(img, columns, p.size, acrossExpected, &across);
+    const int64_t left = across.low, right = across.high, top = down.low, bottom = down.high;
     if (right - left < 2 * rim || bottom - top < 2 * rim || d <= 0) {
       PushErrorTrail(kCategoryNotFound, kModuleScan, 221);
       continue;
