@@ -26,10 +26,11 @@ int Classify(const uint32_t* e) {
   const double spaceThreshold = (maxSpace + minSpace) / 2.0;
   int wideSpaces = 0;
   for (int k = 1; k < 9; k += 2) wideSpaces += e[k] > spaceThreshold;
-  // With three wide spaces every bar is narrow ($ / + %): measure the bars
-  // against the spaces, since their own spread is only noise.
+  // With three wide spaces every bar is narrow ($ / + %), and the bars'
+  // own spread is only noise or ink: they count as all narrow when the
+  // widest is under 1.5 times the narrowest (a wide bar would be twice it).
   double barThreshold = (maxBar + minBar) / 2.0;
-  if (wideSpaces == 3) barThreshold = static_cast<uint32_t>(maxSpace * 0.6);
+  if (wideSpaces == 3 && 2 * maxBar < 3 * minBar) barThreshold = maxBar;
   int pattern = 0;
   for (int k = 0; k < 9; ++k) {
     bool wide = (k % 2 == 0) ? e[k] > barThreshold : e[k] > spaceThreshold;
