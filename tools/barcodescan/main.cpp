@@ -17,9 +17,9 @@ namespace {
 const char* const kTypeNames[16] = {
     "CODE_39", "ITF",     "CODE_128",   "GS1_128", "CODABAR", "UPC_A",   "UPC_E",   "EAN_8",
     "EAN_13",  "QR_CODE", "DATAMATRIX", "PDF417",  "PDF417",  "CODE_93", "HAN_XIN", "MAXICODE"};
-// Every type the library decodes: the linear ones, QR Code, Data Matrix,
-// PDF417 (with its flagged twin) and Han Xin.
-const int kDefaultTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10, 11, 12, 14};
+// Every type the library decodes or locates: the linear ones, QR Code,
+// Data Matrix, PDF417 (with its flagged twin), Han Xin and MaxiCode.
+const int kDefaultTypes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10, 11, 12, 14, 15};
 
 // JSON string body: valid UTF-8 passes, other bytes become \u00XX escapes.
 std::string JsonString(const char* text) {
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   app.add_option("--dpi", dpi, "Resolution (default: the PNG's pHYs, else 300)")
       ->check(CLI::Range(1, 10000));
   app.add_option("--types", types,
-                 "Comma list of symbologies (default: every one that is decoded): CODE_39, ITF, CODE_128, "
+                 "Comma list of symbologies (default: every one that is decoded or located): CODE_39, ITF, CODE_128, "
                  "GS1_128, CODABAR, UPC_A, UPC_E, EAN_8, EAN_13, CODE_93, QR_CODE, DATAMATRIX, "
                  "PDF417, HAN_XIN, MAXICODE");
   app.add_option("--passes", passes, "Extra threshold passes")->check(CLI::Range(0, 3));
