@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-
 #include <fstream>
 
 #include "capture/band_capture.h"
 #include "capture/job_state.h"
-#include "capture/page_spool.h"
 #include "platform/host/world.h"
 #include "settings/form_manager.h"
 #include "support/host_job.h"
@@ -201,42 +199,6 @@ TEST_F(CaptureTest, MergedMediaTypeIsWrittenIntoEveryBand) {
   ASSERT_EQ(job.plugin->DevMode(frame::OEMDM_MERGE, &param), winabi::S_OK);
   job.Band(16, 4, 0);
   EXPECT_EQ(job.publicDm.dmMediaType, 260u);
-}
-
-TEST_F(CaptureTest, SpoolRecordRoundTripsEveryCarriedField) {
-  frame::PrivateDevmode record;
-  auto* bytes = reinterpret_cast<std::uint8_t*>(&record);
-  for (std::size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
-  winabi::DEVMODEW dm{};
-  dm.dmFormName[0] = u'Q';
-  dm.dmPaperWidth = 1016;
-  dm.dmPaperLength = -3;
-  dm.dmCopies = 4;
-  std::vector<std::uint8_t> packed(capture::kPageSpoolRecordSize);
-  capture::PackPageSpoolRecord(record, dm, packed.data());
-  // Spot checks against the packed layout.
-  EXPECT_EQ(packed[0], bytes[20]);
-  EXPECT_EQ(packed[44], bytes[72]);
-  EXPECT_EQ(packed[4218], bytes[5364]);
-  EXPECT_EQ(packed[6613], bytes[5344]);
-  EXPECT_EQ(packed[6630], 'Q');
-
-  frame::PrivateDevmode back;
-  std::memset(&back, 0, sizeof back);
-  winabi::DEVMODEW dmBack{};
-  capture::UnpackPageSpoolRecord(packed.data(), &back, &dmBack);
-  const auto* got = reinterpret_cast<const std::uint8_t*>(&back);
-  // Carried fields come back byte for byte; the header and the upper bytes
-  // of the sensor setting are not carried.
-  for (std::size_t i : {20u, 29u, 32u, 72u, 591u, 600u, 4248u, 4252u, 4795u, 5316u, 5344u, 5363u,
-                        5364u, 5368u, 5631u, 6671u}) {
-    EXPECT_EQ(got[i], bytes[i]) << "offset " << i;
-  }
-  EXPECT_EQ(got[5345], 0);
-  EXPECT_EQ(got[0], 0);
-  EXPECT_EQ(dmBack.dmPaperWidth, 1016);
-  EXPECT_EQ(dmBack.dmPaperLength, -3);
-  EXPECT_EQ(dmBack.dmCopies, 4);
 }
 
 }  // namespace

@@ -36,10 +36,22 @@ TEST_F(HostFixture, MissingResourceModuleFallsBackToThePlugin) {
   EXPECT_EQ(host::TheWorld().freedLibraries, 0);  // nothing was loaded, nothing freed
 }
 
-TEST_F(HostFixture, OverlongDriverDirectoryStaysInsideTheBuffer) {
-  host::TheWorld().driverDirectory = std::string(250, 'd');
-  frame::OnProcessAttach();
-  EXPECT_EQ(frame::Module().resourceModule, os::ThisModule());
+// The whole resource module path (directory, "/3/", "KLMV47Ar.dll") must fit
+// the 260-byte buffer with its terminator; a longer one is cut and not found.
+TEST_F(HostFixture, ResourcePathUpToTheBufferLoadsALongerOneFallsBack) {
+  const struct {
+    std::size_t pathChars;
+    bool loads;
+  } cases[] = {{259, true}, {260, false}, {280, false}};
+  for (const auto& c : cases) {
+    host::ResetWorld();
+    host::TheWorld().driverDirectory = std::string(c.pathChars - 15, 'd');
+    host::TheWorld().loadableLibraries = {HostResourceModulePath()};
+    ASSERT_EQ(HostResourceModulePath().size(), c.pathChars);
+    frame::OnProcessAttach();
+    EXPECT_EQ(frame::Module().resourceModule != os::ThisModule(), c.loads) << c.pathChars;
+    frame::OnProcessDetach();
+  }
 }
 
 // A 24-bit PDEV, which gets a palette of its own.

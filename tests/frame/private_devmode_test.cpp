@@ -138,6 +138,34 @@ TEST(DevModeConvert, NeverReadsPastThePrivateArea) {
   }
 }
 
+// A record inside its devmode's private area may be read to the area's end;
+// one anywhere else only as far as dmDriverExtra.
+TEST(DevModeConvert, ReadableBytesByWhereTheRecordLies) {
+  constexpr std::uint32_t kExtra = 300;
+  std::vector<unsigned char> buffer(64 + sizeof(winabi::DEVMODEW) + kExtra + 64);
+  auto* dm = reinterpret_cast<winabi::DEVMODEW*>(buffer.data() + 64);
+  dm->dmSize = sizeof(winabi::DEVMODEW);
+  dm->dmDriverExtra = kExtra;
+  const unsigned char* start = buffer.data() + 64;
+  const unsigned char* end = start + sizeof(winabi::DEVMODEW) + kExtra;
+  const struct {
+    const unsigned char* at;
+    std::uint32_t readable;
+  } cases[] = {
+      {start - 64, kExtra},
+      {start - 1, kExtra},
+      {start, sizeof(winabi::DEVMODEW) + kExtra},
+      {start + sizeof(winabi::DEVMODEW), kExtra},
+      {end - 1, 1},
+      {end, kExtra},
+      {end + 63, kExtra},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(frame::ReadablePrivateBytes(dm, c.at), c.readable) << (c.at - start);
+  }
+  EXPECT_EQ(frame::ReadablePrivateBytes(nullptr, start), frame::kUnknownReadable);
+}
+
 TEST(DevModeMerge, PluginKeepsTheMergedMediaType) {
   auto* plugin = static_cast<frame::RenderPlugin*>(testing_support::NewPlugin());
   ASSERT_NE(plugin, nullptr);

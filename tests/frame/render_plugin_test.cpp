@@ -135,6 +135,10 @@ TEST_F(PluginFixture, DriverInterfaceIsKeptUntilDisableDriver) {
   first.acceptLimit = 3;
   EXPECT_EQ(plugin->FilterGraphics(nullptr, data, 5), winabi::S_FALSE);
   EXPECT_EQ(first.spooled, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 1, 2, 3}));
+  // A write that fails without giving a count has written nothing.
+  first.failWithoutCount = true;
+  EXPECT_EQ(plugin->FilterGraphics(nullptr, data, 1), winabi::S_FALSE);
+  EXPECT_EQ(plugin->FilterGraphics(nullptr, data, 0), winabi::S_OK);
 
   EXPECT_EQ(plugin->DisableDriver(), winabi::S_OK);
   EXPECT_EQ(first.refCount, 1);

@@ -13,6 +13,7 @@ class FakeDriverInterface final : public winabi::IPrintOemDriverUni {
  public:
   std::vector<std::uint8_t> spooled;
   winabi::DWORD acceptLimit = 0xFFFFFFFF;  // bytes accepted per write
+  bool failWithoutCount = false;           // writes fail and leave the count alone
   int refCount = 1;
   int queries = 0;
 
@@ -35,6 +36,7 @@ class FakeDriverInterface final : public winabi::IPrintOemDriverUni {
   }
   winabi::HRESULT DrvWriteSpoolBuf(winabi::DEVOBJ*, void* buffer, winabi::DWORD size,
                                    winabi::DWORD* written) override {
+    if (failWithoutCount) return winabi::E_FAIL;
     const winabi::DWORD taken = size < acceptLimit ? size : acceptLimit;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     spooled.insert(spooled.end(), bytes, bytes + taken);
