@@ -16,6 +16,7 @@
 #include "../heap_modes.h"
 #include "barcode/scan.h"
 #include "crop/locate_barcodes.h"
+#include "locate_every_type.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
@@ -90,18 +91,7 @@ void BM_LocateBarcodes(benchmark::State& state) {
   SetHeap(state);
   const fixtures::Page page = LabelPage(dpi);
   const crop::SourceImage image = GreyImage(page);
-  const crop::LocateOptions options = CropOptions(page, dpi);
-  std::set<std::string> texts;
-  for (auto _ : state) {
-    barcode::SymbolResultList results{0, nullptr};
-    if (crop::LocateBarcodes(&image, &options, &results) != crop::kLocateOk) {
-      state.SkipWithError("LocateBarcodes failed");
-      break;
-    }
-    texts.clear();
-    for (int i = 0; i < results.count; ++i) texts.insert(results.items[i].text);
-    crop::FreeLocateResults(&results);
-  }
+  const std::set<std::string> texts = LocateTexts(state, image, CropOptions(page, dpi));
   state.counters["found"] = CountFound(texts);
   state.counters["reads"] = static_cast<double>(texts.size());
 }

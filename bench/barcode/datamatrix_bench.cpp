@@ -11,6 +11,7 @@
 
 #include "../heap_modes.h"
 #include "crop/locate_barcodes.h"
+#include "locate_every_type.h"
 #include "support/barcode_fixtures.h"
 
 namespace {
@@ -47,17 +48,7 @@ void BM_LocateDataMatrix(benchmark::State& state) {
   o.resolution = 300;
   o.maxResults = 100;
   const crop::SourceImage image{page.grey.data(), 1200, 1200, 1800, crop::kFormatGrey8, 1};
-  std::set<std::string> texts;
-  for (auto _ : state) {
-    barcode::SymbolResultList results{0, nullptr};
-    if (crop::LocateBarcodes(&image, &o, &results) != crop::kLocateOk) {
-      state.SkipWithError("LocateBarcodes failed");
-      break;
-    }
-    texts.clear();
-    for (int i = 0; i < results.count; ++i) texts.insert(results.items[i].text);
-    crop::FreeLocateResults(&results);
-  }
+  const std::set<std::string> texts = LocateTexts(state, image, o);
   state.counters["found"] = CountFound(texts);
 }
 

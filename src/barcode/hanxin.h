@@ -13,12 +13,26 @@
 
 #include <cstdint>
 
+#include "barcode/bar_trace.h"
 #include "barcode/scan_context.h"
 #include "barcode/types.h"
 
 namespace barcode {
 
 constexpr double kHxPi = 3.1415926535897;
+
+// floor(v) as an integer, without a library call; values beyond any image
+// become a column outside it.
+int64_t FloorToInt(double v);
+
+// Pixel lookups at real coordinates: the pixel the floors name.
+struct HxPixels : DarkPixels {
+  using DarkPixels::DarkPixels;
+  bool DarkAt(double x, double y) const { return Dark(FloorToInt(x), FloorToInt(y)); }
+};
+
+// Dark steps from (cx, cy) along (dx, dy), the start not counted, up to limit.
+int DarkReach(const HxPixels& img, double cx, double cy, double dx, double dy, int limit);
 
 enum class HxRole : int { kTopLeft = 0, kTopRight = 1, kBottomLeft = 2, kBottomRight = 3 };
 

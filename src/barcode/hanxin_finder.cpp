@@ -13,6 +13,18 @@
 
 namespace barcode {
 
+int64_t FloorToInt(double v) {
+  if (!(v > -1e15 && v < 1e15)) return -1;
+  const int64_t t = static_cast<int64_t>(v);
+  return t - (static_cast<double>(t) > v ? 1 : 0);
+}
+
+int DarkReach(const HxPixels& img, double cx, double cy, double dx, double dy, int limit) {
+  int n = 0;
+  while (n < limit && img.DarkAt(cx + (n + 1) * dx, cy + (n + 1) * dy)) ++n;
+  return n;
+}
+
 namespace {
 
 constexpr int kHanXinTolerance = 8;
@@ -26,20 +38,6 @@ constexpr int kRayReach = 4;
 // Rows over which a track is tried as a finder: blocks of 16-pixel modules.
 constexpr int kConfirmRows = 48;
 
-// floor(v) as an integer, without a library call; values beyond any image
-// become a column outside it.
-int64_t FloorToInt(double v) {
-  if (!(v > -1e15 && v < 1e15)) return -1;
-  const int64_t t = static_cast<int64_t>(v);
-  return t - (static_cast<double>(t) > v ? 1 : 0);
-}
-
-// Pixel lookups at real coordinates, for the rays.
-struct Pixels : DarkPixels {
-  using DarkPixels::DarkPixels;
-  bool DarkAt(double x, double y) const { return Dark(FloorToInt(x), FloorToInt(y)); }
-};
-
 // The directions of the diagonal sweep, worked out once.
 struct Sweep {
   int count = 0;
@@ -52,16 +50,9 @@ struct Sweep {
   }
 };
 
-// Dark steps from (cx, cy) along (dx, dy), up to limit.
-int DarkReach(const Pixels& img, double cx, double cy, double dx, double dy, int limit) {
-  int n = 0;
-  while (n < limit && img.DarkAt(cx + (n + 1) * dx, cy + (n + 1) * dy)) ++n;
-  return n;
-}
-
 // The five runs along a ray: the whole dark run through the centre, then
 // the four runs outward. False when a run does not end within reach.
-bool RayRuns(const Pixels& img, double cx, double cy, double angle, int reach, uint32_t runs[5]) {
+bool RayRuns(const HxPixels& img, double cx, double cy, double angle, int reach, uint32_t runs[5]) {
   const double dx = std::cos(angle), dy = std::sin(angle);
   if (!img.DarkAt(cx, cy)) return false;
   const int back = DarkReach(img, cx, cy, -dx, -dy, reach);
@@ -104,7 +95,7 @@ bool Listed(const FinderList& finders, const FinderPoint& f) {
 
 bool ConfirmHanXinFinder(const BinaryImage& image, int32_t x, int32_t width, int32_t row,
                          FinderPoint* finder) {
-  const Pixels img(image);
+  const HxPixels img(image);
   if (width <= 0 || !img.Dark(x + width / 2, row)) return false;
   // 1. Centre and size of the block, traced up and down.
   BarLine line;

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "barcode/alloc.h"
-#include "barcode/bar_trace.h"
 #include "barcode/error_trail.h"
 #include "barcode/hanxin.h"
 #include "barcode/hanxin_tables.h"
@@ -202,22 +201,17 @@ int32_t DecodeHanXinGrid(uint8_t* grid, int version, ReaderOutput* out, int* inf
 namespace {
 
 // Module size at a found finder: a third of its block's dark run through the
-// centre along the symbol's rows; 0 when the run does not end within two
-// block sides on either side.
+// centre along the symbol's rows, walked in half-pixel steps; 0 when the
+// centre is light or the run does not end within two block sides either way.
 double BlockModule(const BinaryImage& image, double cx, double cy, double ux, double uy,
                    double module) {
-  const DarkPixels img(image);
-  const double limit = 6 * module;
-  double run = 0;
-  for (int dir : {-1, 1}) {
-    double t = 0;
-    while (t <= limit && img.Dark(static_cast<int64_t>(std::floor(cx + dir * t * ux)),
-                                  static_cast<int64_t>(std::floor(cy + dir * t * uy))))
-      t += 0.5;
-    if (t > limit) return 0;
-    run += t;
-  }
-  return run / 3;
+  const HxPixels img(image);
+  const int limit = static_cast<int>(12 * module);  // half steps
+  if (!img.DarkAt(cx, cy)) return 0;
+  const int back = DarkReach(img, cx, cy, -0.5 * ux, -0.5 * uy, limit);
+  const int front = DarkReach(img, cx, cy, 0.5 * ux, 0.5 * uy, limit);
+  if (back >= limit || front >= limit) return 0;
+  return (back + front + 2) * 0.5 / 3;
 }
 
 // The found finders' module sizes, measured along the rows, must agree

@@ -69,11 +69,9 @@ struct FaultWalk : ::testing::Test {
     fs::remove_all(root);
   }
 
-  // Runs the job in fresh folders with the faults as planned, then checks
-  // what it left. Returns whether the planned failure happened.
-  bool RunAndCheck(const std::function<void(host::Faults&)>& plan, const std::string& what,
-                   labeljob::JobResult* out = nullptr) {
-    SCOPED_TRACE(what);
+  // Runs the job in fresh folders with the faults as planned; `last` keeps
+  // what the fault layer saw.
+  labeljob::JobResult Run(const std::function<void(host::Faults&)>& plan) {
     fs::remove_all(root);
     fs::create_directories(temp);
     fs::create_directories(prints);
@@ -82,9 +80,18 @@ struct FaultWalk : ::testing::Test {
     host::ResetFaults();
     plan(host::TheFaults());
     labeljob::JobResult result = labeljob::RunJob(job, pages, options);
-    const bool fired = host::TheFaults().fired;
     last = host::TheFaults();
     host::ResetFaults();
+    return result;
+  }
+
+  // Runs the job as planned, then checks what it left. Returns whether the
+  // planned failure happened.
+  bool RunAndCheck(const std::function<void(host::Faults&)>& plan, const std::string& what,
+                   labeljob::JobResult* out = nullptr) {
+    SCOPED_TRACE(what);
+    labeljob::JobResult result = Run(plan);
+    const bool fired = last.fired;
 
     EXPECT_TRUE(fs::is_empty(temp)) << "left in the temporary folder: "
                                     << fs::directory_iterator(temp)->path();
@@ -179,17 +186,8 @@ TEST_F(FaultWalk, NoExceptionReachesTheSpooler) {
   std::int64_t n = 0;
   for (; n < 5000; ++n) {
     SCOPED_TRACE("throwing allocation " + std::to_string(n));
-    fs::remove_all(root);
-    fs::create_directories(temp);
-    fs::create_directories(prints);
-    labeljob::RunOptions options;
-    options.tempDirectory = temp.string();
-    host::ResetFaults();
-    host::TheFaults().throwAllocation = n;
-    EXPECT_NO_THROW(labeljob::RunJob(job, pages, options));
-    const host::Faults seen = host::TheFaults();
-    host::ResetFaults();
-    if (seen.allocations <= n || HasFailure()) break;
+    EXPECT_NO_THROW(Run([n](host::Faults& f) { f.throwAllocation = n; }));
+    if (last.allocations <= n || HasFailure()) break;
   }
   EXPECT_GT(n, 10);
   labeljob::JobResult after;
