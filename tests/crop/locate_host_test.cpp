@@ -262,4 +262,36 @@ TEST(LocateBarcodesFixtures, TypesRotationModeAndUpcRule) {
   EXPECT_EQ(capped.list.count, 1);
 }
 
+// Each linear type asked for alone switches the linear readers on and is
+// the only one reported.
+TEST(LocateBarcodesFixtures, EachLinearTypeAlone) {
+  const Drawn kAlone[] = {
+      {BARCODE_CODE39, "ALONE", 0, "ALONE", 0, 0, 0},
+      {BARCODE_C25INTER, "1234", 1, "1234", 0, 0, 0},
+      {BARCODE_CODE128, "alone", 2, "alone", 0, 0, 0},
+      {BARCODE_GS1_128, "[10]AB12", 3, "10AB12", 0, 0, 0},
+      {BARCODE_CODABAR, "A1234B", 4, "1234", 0, 0, 0},
+      {BARCODE_UPCA, "01234567890", 5, "012345678905", 0, 0, 0},
+      {BARCODE_UPCE, "0123456", 6, "01234565", 0, 0, 0},
+      {BARCODE_EANX, "1234567", 7, "12345670", 0, 0, 0},
+      {BARCODE_EANX, "400638133393", 8, "4006381333931", 0, 0, 0},
+      {BARCODE_CODE93, "ALONE", 13, "ALONE", 0, 0, 0},
+  };
+  for (const Drawn& d : kAlone) {
+    SCOPED_TRACE(d.text);
+    Page page(600, 300);
+    fixtures::DrawLinear(&page, fixtures::EncodeLinear(d.zint, d.data, d.zint == BARCODE_GS1_128),
+                         {300, 150, 2, 120, 0});
+    crop::LocateOptions o = LinearOptions(page, 300);
+    std::memset(o.types, 0, sizeof(o.types));
+    o.types[d.type] = 1;
+    Located got;
+    Locate({page.grey.data(), 600, 600, 300, 1, 1}, o, &got);
+    ASSERT_EQ(got.code, 0);
+    ASSERT_EQ(got.list.count, 1);
+    EXPECT_EQ(got.list.items[0].type, d.type);
+    EXPECT_EQ(std::string(got.list.items[0].text), d.text);
+  }
+}
+
 }  // namespace
